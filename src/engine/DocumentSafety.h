@@ -1,0 +1,68 @@
+#pragma once
+
+// Checks and operations that guard what the system accepts and writes:
+// admission, layout comparison, region text, filename validation, the
+// register format and the export pipeline.
+
+#include "Workflow.h"
+
+#include <QList>
+#include <QString>
+
+#include <filesystem>
+#include <optional>
+
+class PdfDocument;
+class PdfPage;
+class PageText;
+
+namespace DocumentSafety {
+
+// The first reason the opened document is not admissible, or nothing.
+// Never throws. Visits pages in order and stops at the first problem.
+std::optional<QString> problem(const PdfDocument& document);
+
+// Same media box, crop box (each within 0.5 pt on x, y, width, height) and
+// normalised rotation. Symmetric. Never throws.
+bool layoutMatches(const PdfPage& a, const PdfPage& b);
+
+// The result of reading one region.
+struct RegionText
+{
+    QString text;
+    bool warning = false;
+};
+
+// Region text of `box` (user space, points) on a page whose text layer has
+// been taken once as `layer`; the widened box is grown by 2 pt and clipped
+// to `cropBox`. Never throws.
+RegionText read(const PageText& layer, const QRectF& cropBox, const Region& box);
+
+// Splits at every Unicode White_Space character and joins the pieces with
+// one space.
+QString collapseWhitespace(const QString& text);
+
+// The sheet filename: number + " - " + title + ".pdf", used exactly as given.
+QString sheetFilename(const QString& number, const QString& title);
+
+// The one message the user must act on before `rows` can be exported, or
+// nothing when every row passes. Pure; first failing row wins.
+std::optional<QString> filenameProblem(const QList<ReviewRow>& rows);
+
+// The register's quoting rule for one text field.
+QString quoted(const QString& text);
+// The register's header line, CR LF included.
+QString registerHeader();
+// One data line of the register, CR LF included.
+QString registerLine(int page, const QString& number, const QString& title, const QString& filename);
+
+// Writes one single-page PDF per row and "register.csv" into a new folder
+// "Planfolio-<UUID>" directly inside `parent`; returns the folder's path.
+// All or nothing: on any failure after the folder exists it is removed.
+// Runs on the worker; `progress` is called on the calling thread.
+// Throws CancellationError, PlanfolioError (codes 1-4) or FileSystemError.
+std::filesystem::path exportSheets(const QList<ReviewRow>& rows, const PdfDocument& document,
+                                   const std::filesystem::path& parent, const WorkCancellation& cancel,
+                                   const Progress& progress = {});
+
+} // namespace DocumentSafety
