@@ -22,8 +22,8 @@
 #include <QList>
 #include <QRectF>
 #include <QSizeF>
-#include <QTransform>
 #include <QString>
+#include <QTransform>
 
 #include <functional>
 #include <memory>
@@ -43,13 +43,19 @@ public:
     PdfDocument(const PdfDocument&) = delete;
     PdfDocument& operator=(const PdfDocument&) = delete;
 
+    // Largest file openFile() reads by default, in bytes.
+    static constexpr qint64 defaultMaxFileBytes = 256LL * 1024 * 1024;
+
     // Opens `bytes` (implicitly shared, not copied; the document keeps a
-    // reference). nullptr when qpdf cannot read the structure, or when
-    // qpdf and poppler disagree on the page count. A password-protected
-    // file opens as a locked document.
+    // reference). Only qpdf reads the file here, so that admission can
+    // refuse hostile files before poppler parses them: nullptr when qpdf
+    // cannot read the structure or the page tree. A password-protected file
+    // opens as a locked document (isLocked() and isEncrypted() true, no
+    // pages). Any thread; the document is then used by one thread at a time.
     static std::unique_ptr<PdfDocument> open(const QByteArray& bytes);
-    // Reads the whole file and opens it; nullptr when unreadable.
-    static std::unique_ptr<PdfDocument> openFile(const QString& path);
+    // Reads the whole file (at most `maxBytes`; a larger one is refused)
+    // and opens it; nullptr when unreadable, too large or not a PDF.
+    static std::unique_ptr<PdfDocument> openFile(const QString& path, qint64 maxBytes = defaultMaxFileBytes);
 
     const QByteArray& bytes() const;
 
@@ -64,13 +70,29 @@ public:
     // The page at a zero-based index; nothing when out of range.
     std::optional<PdfPage> page(int index) const;
 
+    // Loads the text and rendering layer (poppler) from the same bytes, if
+    // not yet done, and tells whether it is usable. Text queries and
+    // rendering load it on first use anyway; the open flow calls this right
+    // after admission so that a file is refused early when the two readers
+    // disagree. False when the document is locked, poppler cannot load it,
+    // or poppler counts a different number of pages than pageCount(): page
+    // i would then not be the same page for both, so text queries give
+    // empty results and renders null images. The answer never changes once
+    // given. Can take as long as poppler needs to parse the file.
+    bool loadTextLayer() const;
+
     // Writes page `index` alone into a new PDF, as bytes: the page with its
     // inherited attributes, boxes and stored rotation; links to other pages
-    // dropped, unused resources removed, optional-content configuration
-    // carried over. nothing when the page cannot be copied or written.
+    // dropped (a link to the page itself and web links stay), resources the
+    // page does not use removed, the optional-content configuration carried
+    // over for the layers the page uses (a hidden layer stays hidden). The
+    // same page gives the same bytes every time. Uses qpdf only; the
+    // document's own bytes are never changed. Nothing when the index is out
+    // of range, the document is locked, or the page cannot be copied or
+    // written.
     std::optional<QByteArray> singlePagePdf(int index) const;
 
-    // Internal state, shared with PdfPage.
+    // Internal state, shared with PdfPage; defined privately in src/pdf.
     struct Impl;
     Impl& impl() const { return *d; }
 
@@ -79,14 +101,20 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// A handle to one page of a document; valid while the document lives.
+// A handle to one page of a document: valid while the document lives, used
+// on the thread that uses the document. Every rectangle is in user space.
+// Text and rendering load poppler on first use (see loadTextLayer()); when
+// it is not available they give empty text and null images.
 class PdfPage
 {
 public:
     int index() const { return m_index; }
 
+    // The media box, own or inherited, normalised; US Letter when the page
+    // has no usable one (as poppler assumes).
     QRectF mediaBox() const;
-    // The crop box clipped to the media box (as poppler shows it).
+    // The crop box (own, inherited, else the media box) with each edge
+    // clamped into the media box, as poppler clips it.
     QRectF cropBox() const;
     // /Rotate as stored (inherited if needed), not normalised: -90, 450, …
     int rotation() const;
@@ -94,22 +122,41 @@ public:
     // "Widget"); an annotation without a subtype gives an empty string.
     QList<QString> annotationSubtypes() const;
 
-    // The page's whole text as the text layer gives it; empty when none.
+    // The page's whole text in text-layer order, words set apart by spaces
+    // and lines by line breaks. Empty when there is none or when `abort`
+    // fired. Interprets the page once.
     QString text(const AbortCheck& abort = {}) const;
-    // The text whose characters' centres lie inside `userRect`.
+    // The text inside `userRect`, selected from the page's text layer as
+    // PageText::text() does; the layer of the page last asked is kept, so
+    // reading several rectangles of one page interprets it once.
     QString text(const QRectF& userRect) const;
-    // The page's text layer, taken once, for selecting many rectangles.
+    // The same selection made by poppler itself, which interprets the whole
+    // page again for this one rectangle (far slower). Kept as the reference
+    // the in-memory selection is checked against. Empty for a rectangle
+    // without area.
+    QString referenceText(const QRectF& userRect) const;
+    // The page's text layer, taken once (one interpretation of the page),
+    // for selecting many rectangles. Marked aborted, and empty, when
+    // `abort` fired.
     PageText textLayer(const AbortCheck& abort = {}) const;
 
     // Renders the crop box with the stored rotation applied at `dpi`
-    // (72 = one pixel a point), on white. Null image when aborted or failed.
+    // (72 = one pixel a point), on white: displaySize() × dpi / 72 pixels.
+    // Null image when aborted or failed.
     QImage render(double dpi, const AbortCheck& abort = {}) const;
-    // Renders the part of the crop box inside `userRect`, scaled by `dpi`,
-    // with the page's rotation applied.
+    // Renders the part of the crop box inside `userRect` as displayed
+    // (rotation applied), at `dpi`: the whole pixels of render(dpi) that
+    // cover it, so its top-left pixel is displayTransform() of the
+    // rectangle (clipped to the crop box), scaled and rounded down. Null
+    // when the rectangle misses the crop box, `dpi` is not positive, or the
+    // work was aborted or failed.
     QImage renderRegion(const QRectF& userRect, double dpi, const AbortCheck& abort = {}) const;
 
     // User space → displayed page (crop box top-left origin, rotation
-    // applied, y down, points). Its inverse is the way back.
+    // applied, y down, points): the one mapping shared by text selection,
+    // rendering and the page view. Its inverse is the way back. The stored
+    // rotation counts modulo 360; a value that is not a multiple of 90
+    // shows unrotated, as in poppler.
     QTransform displayTransform() const;
     // Displayed size in points (width and height swapped for 90 and 270).
     QSizeF displaySize() const;
@@ -122,16 +169,19 @@ private:
 };
 
 // A page's text layer, taken once: every character with its box in user
-// space. Selecting a rectangle costs no PDF work.
+// space. Selecting a rectangle costs no PDF work. A plain value: copy it
+// freely, use it on any thread.
 class PageText
 {
 public:
     struct Char
     {
         QChar ch;
-        QPointF centre; // user space
-        bool spaceAfter = false;
-        bool lineEnd = false;
+        QPointF centre;          // user space
+        bool spaceAfter = false; // the character ends a word followed by a space
+        bool lineEnd = false;    // the character ends a line
+        int line = 0;            // running number of the character's line
+        QRectF box;              // user space; the character's cell
     };
     struct Word
     {
@@ -140,10 +190,20 @@ public:
     };
 
     PageText() = default;
-    PageText(QList<Char> chars, QList<Word> words) : m_chars(std::move(chars)), m_words(std::move(words)) {}
+    // `chars` in text-layer order, each line's characters together and the
+    // lines numbered from 0 upward.
+    PageText(QList<Char> chars, QList<Word> words);
 
-    // The characters whose centres lie inside `userRect`, in text-layer
-    // order, with a space between words and a line break between lines.
+    // The text inside `userRect` (user space), selected and laid out as
+    // poppler's Page::text(rect) does: a line counts when the middle of its
+    // height lies inside the rectangle, and from it the run of characters
+    // whose centres lie inside; runs are ordered as the text reads (top to
+    // bottom, then along the text), runs on one line are set apart by
+    // spaces that keep their columns, lines are separated by line breaks,
+    // and a selection of several lines ends with one. For text running in
+    // one direction the result equals poppler's; where directions mix,
+    // the order follows the page's main direction. Empty for a rectangle
+    // without area.
     QString text(const QRectF& userRect) const;
     // The whole text in text-layer order.
     QString allText() const;
@@ -152,7 +212,20 @@ public:
     void setAborted(bool a) { m_aborted = a; }
 
 private:
+    // One line of the layer: its characters m_chars[first..last], the
+    // direction the text runs in (a unit axis vector in user space) and
+    // its extent across that direction (see PageText.cpp).
+    struct Line
+    {
+        qsizetype first = 0;
+        qsizetype last = -1;
+        QPointF direction;
+        double top = 0;
+        double bottom = 0;
+    };
     QList<Char> m_chars;
     QList<Word> m_words;
+    QList<Line> m_lines;
+    QPointF m_primary{1, 0}; // the direction most of the text runs in
     bool m_aborted = false;
 };

@@ -1,0 +1,325 @@
+#include "PdfDocument.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+// The selection below reproduces, in memory, what poppler's Page::text(rect)
+// does after interpreting the page: take from each line the run of
+// characters inside the rectangle, order the runs as the text reads, give
+// each run a column, and lay them out with spaces and line breaks. Working
+// on the text layer instead costs microseconds per rectangle rather than a
+// full interpretation of the page.
+//
+// Coordinates here are user space projected on two axes of the line's text:
+// "along" (the way the text runs) and "across" (from one line of reading to
+// the next). Both are unit axis vectors, so a rectangle projects onto an
+// interval on each.
+
+namespace {
+
+// Runs whose baselines differ by less than this fraction of the text size
+// belong to one line of reading (poppler's intra-line tolerance).
+constexpr double kSameLineFraction = 0.5;
+// Where the baseline sits in a character cell, from its top: the text layer
+// gives cells, not baselines; this is a typical Latin font's ascent over its
+// ascent plus descent.
+constexpr double kBaselineFraction = 0.75;
+
+double along(const QPointF& p, const QPointF& d)
+{
+    return p.x() * d.x() + p.y() * d.y();
+}
+
+// The text direction turned a quarter clockwise as seen on the page (user
+// space has y up): the way to the next line.
+QPointF acrossAxis(const QPointF& d)
+{
+    return QPointF(d.y(), -d.x());
+}
+
+std::pair<double, double> projection(const QRectF& r, const QPointF& d)
+{
+    const double a = along(r.topLeft(), d);
+    const double b = along(r.bottomRight(), d);
+    return {std::min(a, b), std::max(a, b)};
+}
+
+// A unit axis vector for the way from `a` to `b`; null when they coincide.
+QPointF axisDirection(const QPointF& a, const QPointF& b)
+{
+    const QPointF v = b - a;
+    if (std::abs(v.x()) < 1e-9 && std::abs(v.y()) < 1e-9)
+        return QPointF();
+    if (std::abs(v.x()) >= std::abs(v.y()))
+        return QPointF(v.x() > 0 ? 1 : -1, 0);
+    return QPointF(0, v.y() > 0 ? 1 : -1);
+}
+
+int directionSlot(const QPointF& d)
+{
+    if (d.x() > 0)
+        return 0;
+    if (d.y() < 0)
+        return 1;
+    if (d.x() < 0)
+        return 2;
+    return 3;
+}
+
+// One column of a line's text: a character (two QChars outside the basic
+// plane) or the space between two words. Positions are along the line's own
+// direction; `point` is the user-space centre.
+struct Cell
+{
+    QChar ch;
+    QChar low;            // second half of a surrogate pair, else null
+    qsizetype index = -1; // the character in the layer; -1 for a space
+    double lo = 0, hi = 0, centre = 0;
+    QPointF point;
+};
+
+// A run of one line's cells selected by a rectangle, placed in the reading
+// frame.
+struct Run
+{
+    qsizetype cells = 0; // which line's cells
+    qsizetype start = 0;
+    qsizetype len = 0;
+    double xMin = 0, xMax = 0, yMin = 0, base = 0, size = 0;
+    int col = 0;
+};
+
+} // namespace
+
+PageText::PageText(QList<Char> chars, QList<Word> words)
+    : m_chars(std::move(chars)), m_words(std::move(words))
+{
+    for (qsizetype i = 0; i < m_chars.size(); ++i) {
+        if (m_lines.isEmpty() || m_chars[i].line != m_chars[m_lines.back().last].line) {
+            Line line;
+            line.first = i;
+            m_lines.append(line);
+        }
+        m_lines.back().last = i;
+    }
+    // A line's direction comes from its first and last characters; a line
+    // of one character takes the direction most of the page's text runs in.
+    std::array<qsizetype, 4> counts{};
+    for (Line& line : m_lines) {
+        line.direction = axisDirection(m_chars[line.first].centre, m_chars[line.last].centre);
+        if (!line.direction.isNull())
+            counts[size_t(directionSlot(line.direction))] += line.last - line.first + 1;
+    }
+    const std::array<QPointF, 4> axes{QPointF(1, 0), QPointF(0, -1), QPointF(-1, 0), QPointF(0, 1)};
+    m_primary = axes[size_t(std::max_element(counts.begin(), counts.end()) - counts.begin())];
+    for (Line& line : m_lines) {
+        if (line.direction.isNull())
+            line.direction = m_primary;
+        const QPointF across = acrossAxis(line.direction);
+        line.top = INFINITY;
+        line.bottom = -INFINITY;
+        for (qsizetype i = line.first; i <= line.last; ++i) {
+            const auto [lo, hi] = projection(m_chars[i].box, across);
+            line.top = std::min(line.top, lo);
+            line.bottom = std::max(line.bottom, hi);
+        }
+    }
+}
+
+QString PageText::text(const QRectF& userRect) const
+{
+    const QRectF rect = userRect.normalized();
+    if (!(rect.width() > 0) || !(rect.height() > 0))
+        return QString();
+
+    // 1. From each line whose middle lies inside across the rectangle: the
+    //    cells from the first whose centre is past the rectangle's start to
+    //    the last whose centre is short of its end.
+    QList<QList<Cell>> lineCells;
+    QList<qsizetype> lineOf;
+    QList<Run> runs;
+    bool oneDirection = true;
+    for (qsizetype l = 0; l < m_lines.size(); ++l) {
+        const Line& line = m_lines[l];
+        const QPointF d = line.direction;
+        const auto [rectTop, rectBottom] = projection(rect, acrossAxis(d));
+        const double middle = 0.5 * (line.top + line.bottom);
+        if (!(middle > rectTop && middle < rectBottom))
+            continue;
+
+        QList<Cell> cells;
+        for (qsizetype i = line.first; i <= line.last; ++i) {
+            const Char& c = m_chars[i];
+            if (c.ch.isLowSurrogate() && !cells.isEmpty() && cells.back().ch.isHighSurrogate() &&
+                cells.back().low.isNull()) {
+                cells.back().low = c.ch;
+            } else {
+                const auto [lo, hi] = projection(c.box, d);
+                cells.append({c.ch, QChar(), i, lo, hi, along(c.centre, d), c.centre});
+            }
+            if (c.spaceAfter && i < line.last) {
+                const Char& next = m_chars[i + 1];
+                const double lo = cells.back().hi;
+                const double hi = projection(next.box, d).first;
+                cells.append(
+                    {QLatin1Char(' '), QChar(), -1, lo, hi, 0.5 * (lo + hi), 0.5 * (c.centre + next.centre)});
+            }
+        }
+        const auto [rectStart, rectEnd] = projection(rect, d);
+        qsizetype first = -1, last = -1;
+        for (qsizetype j = 0; j < cells.size() && first < 0; ++j) {
+            if (cells[j].centre > rectStart)
+                first = j;
+        }
+        for (qsizetype j = cells.size() - 1; j >= 0 && last < 0; --j) {
+            if (cells[j].centre < rectEnd)
+                last = j;
+        }
+        if (first < 0 || last < 0)
+            continue;
+        if (!runs.isEmpty() && m_lines[lineOf.back()].direction != d)
+            oneDirection = false;
+        // A rectangle between two centres gives an empty run; poppler keeps
+        // it too, and it can add a line break.
+        Run run;
+        run.cells = lineCells.size();
+        run.start = first;
+        run.len = std::max<qsizetype>(0, last - first + 1);
+        runs.append(run);
+        lineCells.append(std::move(cells));
+        lineOf.append(l);
+    }
+    if (runs.isEmpty())
+        return QString();
+
+    // 2. Place the runs in one reading frame: their own direction when they
+    //    agree, else the direction most of the page's text runs in.
+    const QPointF d = oneDirection ? m_lines[lineOf.front()].direction : m_primary;
+    const QPointF across = acrossAxis(d);
+    for (Run& run : runs) {
+        const Line& line = m_lines[lineOf[run.cells]];
+        const QList<Cell>& cells = lineCells[run.cells];
+        // Size and baseline of a line come from its first character.
+        const auto [firstTop, firstBottom] = projection(m_chars[line.first].box, acrossAxis(line.direction));
+        run.size = firstBottom - firstTop;
+        if (line.direction == d) {
+            run.xMin = cells[run.start].lo;
+            run.xMax = run.len > 0 ? cells[run.start + run.len - 1].hi : run.xMin;
+            run.yMin = line.top;
+            run.base = firstTop + kBaselineFraction * run.size;
+        } else {
+            // A run across the frame is placed by its own characters.
+            run.xMin = run.yMin = INFINITY;
+            run.xMax = -INFINITY;
+            for (qsizetype j = run.start; j < run.start + run.len; ++j) {
+                if (cells[j].index < 0)
+                    continue;
+                const QRectF& box = m_chars[cells[j].index].box;
+                const auto [lo, hi] = projection(box, d);
+                run.xMin = std::min(run.xMin, lo);
+                run.xMax = std::max(run.xMax, hi);
+                run.yMin = std::min(run.yMin, projection(box, across).first);
+            }
+            if (!std::isfinite(run.xMin)) {
+                const double at = along(cells[run.start].point, d);
+                run.xMin = run.xMax = at;
+                run.yMin = along(cells[run.start].point, across);
+            }
+            run.base = run.yMin + kBaselineFraction * run.size;
+        }
+    }
+    const auto centreInFrame = [&](const Run& run, qsizetype j) {
+        const Cell& cell = lineCells[run.cells][j];
+        return m_lines[lineOf[run.cells]].direction == d ? cell.centre : along(cell.point, d);
+    };
+
+    // 3. Columns: left to right, each run starts one column past every run
+    //    wholly before it, or at the column inside a run it overlaps.
+    QList<qsizetype> order(runs.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return runs[a].xMin != runs[b].xMin ? runs[a].xMin < runs[b].xMin : runs[a].yMin < runs[b].yMin;
+    });
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        Run& run = runs[order[i]];
+        int col = 0;
+        for (qsizetype j = 0; j < i; ++j) {
+            const Run& before = runs[order[j]];
+            int col2;
+            if (run.xMin >= before.xMax) {
+                col2 = before.col + int(before.len) + 1;
+            } else {
+                qsizetype k = before.start;
+                while (k < before.start + before.len && run.xMin >= centreInFrame(before, k))
+                    ++k;
+                col2 = before.col + int(k - before.start);
+            }
+            col = std::max(col, col2);
+        }
+        run.col = col;
+    }
+
+    // 4. Reading order: by top, then start; runs on one line of reading by
+    //    column, or top first where their columns overlap. Insertion sort:
+    //    that order is not a strict weak one, and such groups are short.
+    std::stable_sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
+        return a.yMin != b.yMin ? a.yMin < b.yMin : a.xMin < b.xMin;
+    });
+    const auto before = [](const Run& a, const Run& b) {
+        if (a.col < b.col + b.len && b.col < a.col + a.len)
+            return a.yMin < b.yMin;
+        return a.col < b.col;
+    };
+    for (qsizetype i = 0; i < runs.size();) {
+        qsizetype j = i + 1;
+        while (j < runs.size() && std::abs(runs[j].base - runs[i].base) < kSameLineFraction * runs[i].size)
+            ++j;
+        for (qsizetype k = i + 1; k < j; ++k) {
+            for (qsizetype m = k; m > i && before(runs[m], runs[m - 1]); --m)
+                std::swap(runs[m], runs[m - 1]);
+        }
+        i = j;
+    }
+
+    // 5. Lay out: a line break when a run goes back in columns or leaves the
+    //    line, spaces up to each run's column.
+    QString out;
+    int col = 0;
+    bool multiLine = false;
+    for (qsizetype r = 0; r < runs.size(); ++r) {
+        const Run& run = runs[r];
+        if (run.col < col ||
+            (r > 0 && std::abs(run.base - runs[r - 1].base) > kSameLineFraction * runs[r - 1].size)) {
+            out += QLatin1Char('\n');
+            col = 0;
+            multiLine = true;
+        }
+        for (; col < run.col; ++col)
+            out += QLatin1Char(' ');
+        const QList<Cell>& cells = lineCells[run.cells];
+        for (qsizetype j = run.start; j < run.start + run.len; ++j) {
+            out += cells[j].ch;
+            if (!cells[j].low.isNull())
+                out += cells[j].low;
+        }
+        col += int(run.len);
+    }
+    if (multiLine)
+        out += QLatin1Char('\n');
+    return out;
+}
+
+QString PageText::allText() const
+{
+    QString out;
+    for (const Char& c : m_chars) {
+        out += c.ch;
+        if (c.lineEnd)
+            out += QLatin1Char('\n');
+        else if (c.spaceAfter)
+            out += QLatin1Char(' ');
+    }
+    return out;
+}
