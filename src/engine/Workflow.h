@@ -162,13 +162,17 @@ QList<DrawingGroup> groups(const PdfDocument& document, const WorkCancellation& 
 // whitespace. Checks `cancel` before every page and once at the end.
 // May spread pages over both cores, each thread with its own document opened
 // from document.bytes(); results and progress order are those of the serial
-// scan. Throws CancellationError or PlanfolioError "Page N is unreadable.".
+// scan. `progress` may run on either of those threads, never on two at once.
+// Throws CancellationError or PlanfolioError "Page N is unreadable.".
 QSet<int> pagesWithoutText(const PdfDocument& document, const WorkCancellation& cancel,
                            const Progress& progress = {});
 
 // Reads number and title of each page in `pages` (in that order) with the
 // regions in `regions` (keyed by zero-based index), from a document opened
-// anew from `data`. All or nothing. Throws CancellationError or a
+// anew from `data`. All or nothing. May spread pages over both cores like
+// pagesWithoutText: same results, progress (k+1, n) rising by one, called on
+// either thread but never on two at once; on failure the error of the first
+// failing page in the requested order. Throws CancellationError or a
 // PlanfolioError with the reading messages.
 QList<PageRead> read(const QByteArray& data, const QList<int>& pages, const QMap<int, PageRegions>& regions,
                      const WorkCancellation& cancel, const Progress& progress = {});

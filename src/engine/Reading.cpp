@@ -1,0 +1,78 @@
+#include "Workflow.h"
+
+#include "DocumentSafety.h"
+#include "PageParallel.h"
+#include "PdfDocument.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Regions must be strictly larger than this in width and height (points).
+constexpr double minimumRegionSize = 3.0;
+
+QString couldNotRead()
+{
+    return QStringLiteral("The source PDF could not be read.");
+}
+
+// A region is usable when every coordinate is a finite number and both
+// sides exceed the minimum; NaN compares false and so counts as too small.
+bool usable(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) &&
+           std::isfinite(r.height()) && r.width() > minimumRegionSize && r.height() > minimumRegionSize;
+}
+
+PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRegions>& regions,
+                  const WorkCancellation& cancel)
+{
+    const std::optional<PdfPage> page = document.page(index);
+    const auto entry = regions.constFind(index);
+    if (!page || entry == regions.cend() || !entry->number || !entry->title)
+        throw DrawingWorkflow::failure(
+            QStringLiteral("Select number and title regions for page %1.").arg(index + 1));
+
+    const QRectF number = entry->number->normalized();
+    const QRectF title = entry->title->normalized();
+    // QRectF::intersects treats rectangles that only share an edge as
+    // disjoint, so regions drawn edge to edge are accepted.
+    if (!usable(number) || !usable(title) || number.intersects(title))
+        throw DrawingWorkflow::failure(
+            QStringLiteral("Regions on page %1 are too small or overlap.").arg(index + 1));
+
+    // One text layer per page: every rectangle is then selected in memory.
+    const PageText layer = page->textLayer([&cancel] { return cancel.isCancelled(); });
+    if (layer.aborted()) {
+        cancel.check();
+        throw DrawingWorkflow::failure(couldNotRead());
+    }
+    const QRectF cropBox = page->cropBox();
+    const DocumentSafety::RegionText numberText = DocumentSafety::read(layer, cropBox, number);
+    const DocumentSafety::RegionText titleText = DocumentSafety::read(layer, cropBox, title);
+    return PageRead{index, numberText.text, titleText.text, numberText.warning || titleText.warning};
+}
+
+} // namespace
+
+QList<PageRead> DrawingWorkflow::read(const QByteArray& data, const QList<int>& pages,
+                                      const QMap<int, PageRegions>& regions, const WorkCancellation& cancel,
+                                      const Progress& progress)
+{
+    cancel.check();
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
+    if (!document)
+        throw failure(couldNotRead());
+
+    // One slot per requested position, so both threads write without
+    // touching each other's results and the order is the requested one.
+    std::vector<PageRead> results(static_cast<size_t>(pages.size()));
+    PageParallel::run(*document, static_cast<int>(pages.size()), cancel, progress,
+                      [&](int position, const PdfDocument& own) {
+                          results[static_cast<size_t>(position)] =
+                              readPage(own, pages.at(position), regions, cancel);
+                      });
+    cancel.check();
+    return QList<PageRead>(results.begin(), results.end());
+}
