@@ -1,0 +1,223 @@
+#pragma once
+
+// The application object. It owns the main window, every control and all
+// working state of the application (the open document, its geometry groups,
+// regions, review rows and the running task), decides what happens on quit
+// and close requests, and is the target of every control. All of its state
+// is read and written on the main thread only.
+//
+// Its operations are defined in the folder of the area they belong to:
+// construction and lifecycle here (App.cpp), the window and menus
+// (WindowBuilder.cpp), the task runner (TaskRunner.cpp), the control rules
+// (ControlRefresh.cpp), the privacy notice (PrivacyNotice.cpp); page display
+// and region assignment in src/workspace, the four workflows in
+// src/workflows.
+//
+// The working state is public, under the names the rest of the system uses
+// for it, so that every operation (and a test) reads it directly.
+
+#include "RegionView.h"
+#include "Workflow.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class MainWindow;
+class MonoProgress;
+class PdfDocument;
+class QAbstractItemModel;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QWidget;
+class ReviewTableModel;
+class SegmentedControl;
+class SerialWorker;
+class Toolkit;
+
+// One column of the review table: its identifier (the review-row key it
+// shows), header title and width in pixels.
+struct TableColumn
+{
+    QString identifier;
+    QString header;
+    int width = 0;
+};
+
+class App : public QObject
+{
+    Q_OBJECT
+public:
+    // Creates every control with its title and all state at its initial
+    // value; nothing is shown until applicationDidFinishLaunching(). Dialogs
+    // and desktop services go through `toolkit`.
+    explicit App(std::unique_ptr<Toolkit> toolkit, QObject* parent = nullptr);
+    // Cancels a running task and waits for the worker to stop.
+    ~App() override;
+
+    Toolkit& toolkit() const { return *m_toolkit; }
+
+    // --- Lifecycle (App.cpp) ---------------------------------------------
+    // Applies the light monochrome look, builds the window and menus,
+    // refreshes the controls and brings the window to the front.
+    void applicationDidFinishLaunching();
+    // Idle: true. Busy: cancels the task, says so in the status line, false.
+    bool applicationShouldTerminate();
+    bool applicationShouldTerminateAfterLastWindowClosed() const;
+    // Makes the window visible, raised and active; true. (Nothing on this
+    // platform sends a reopen request; kept for desktops that do.)
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    // Idle: true. Busy: cancels the task and keeps the window, false.
+    bool windowShouldClose();
+    // "Quit Planfolio": ends the process unless applicationShouldTerminate
+    // refuses.
+    void quit();
+    // A quit request from the desktop (session end, another program) goes
+    // through applicationShouldTerminate too: refused while a task runs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // --- Window (WindowBuilder.cpp) ---------------------------------------
+    // The review table's columns, in order.
+    static QList<TableColumn> tableColumns();
+    // Puts `model` (parented by the caller) behind `table` and applies the
+    // column widths. Until the review model exists, a header-only model
+    // stands in.
+    void installTableModel(QAbstractItemModel* model);
+
+    // --- Task runner (TaskRunner.cpp) --------------------------------------
+    // Starts a task: closes the review panel, commits a half-typed edit,
+    // makes a fresh token (busy from now on), empties the bar, shows `label`
+    // and refreshes the controls. Main thread; callers check busy() first.
+    std::shared_ptr<WorkCancellation> begin(const QString& label);
+    // Progress of the running task, from any thread: posts one update to
+    // the main thread (bar at done×100÷max(1,total), status "label done/
+    // total", the status only while the task is not cancelled); an update
+    // that arrives after the task's finish is dropped.
+    void report(int done, int total, const QString& label);
+    // Ends the task: no token, `message` in the status line, controls
+    // refreshed. Main thread.
+    void finish(const QString& message);
+    // Asks the running task to stop: cancels its token, disables the cancel
+    // button and relabels it "Cancelling…". Main thread.
+    void cancelWork();
+    // A modal alert with `message` and the toolkit's default button.
+    void alert(const QString& message);
+    // A task is running: the token is present.
+    bool busy() const { return token != nullptr; }
+    // Queues `job` on the worker (after every job queued before it).
+    void submit(std::function<void()> job);
+    // From any thread: runs `block` on the main thread, unless the
+    // application object is gone by then.
+    void deliver(std::function<void()> block);
+    // Closes an open table cell editor, storing what was typed.
+    void commitPendingEdit();
+    // Closes and releases the region review panel, if one is held.
+    void closeReviewPanel();
+    // Test hook: called on the reporting thread inside report(), before the
+    // update is posted. Set it only while no task runs.
+    std::function<void(int done, int total, const QString& label)> reportObserver;
+
+    // --- Control rules (ControlRefresh.cpp) --------------------------------
+    void refreshControls();
+
+    // --- Privacy notice (PrivacyNotice.cpp) --------------------------------
+    void showPrivacy();
+    static QString privacyMessage();
+    static QString privacyText();
+
+    // --- Workflows (src/workflows) -----------------------------------------
+    void openPDF();
+    void readRegions();
+    void documentCheck();
+    void exportFiles();
+
+    // --- Page display and region assignment (src/workspace) ----------------
+    std::optional<int> groupFor(int page) const;
+    PageRegions pairFor(int page) const;
+    void clearHighlights();
+    void showPage(int index);
+    void selectRegion(const QRectF& rect, int page);
+    void changeGroup();
+    void changeScope();
+    void resetPage();
+    void invalidate(const QList<int>& pages);
+    void inspectRegions();
+
+    // --- Review table (src/workspace/ReviewTable.cpp) ----------------------
+    // The model behind `table`, a view of `rows` (App stays their owner);
+    // installed by reloadTable() on first use.
+    QPointer<ReviewTableModel> reviewModel;
+    // Shows the current `rows` in the table, keeping its selection while
+    // the number of rows is unchanged.
+    void reloadTable();
+    // The table's selection changed: shows the selected row's page.
+    void tableSelectionChanged();
+    // The text typed into row `row`'s "number" or "title" cell was
+    // committed; trimmed and stored once, the second commit is a no-op.
+    void edited(int row, const QString& key, const QString& text);
+
+    // --- State, in creation order --------------------------------------------
+    // The window exists from construction so that it owns the controls; it
+    // is configured and shown at launch.
+    std::unique_ptr<MainWindow> window;
+    QPointer<RegionView> pdf;
+    QPointer<QTableView> table;
+    QPointer<QLabel> status;
+    QPointer<SegmentedControl> mode;  // 0 "Number region", 1 "Title region"
+    QPointer<SegmentedControl> scope; // 0 "Apply to group", 1 "This page only"
+    QPointer<QComboBox> groupPicker;
+    QPointer<QCheckBox> reviewed;
+    QPointer<QPushButton> openButton;
+    QPointer<QPushButton> readButton;
+    QPointer<QPushButton> exportButton;
+    QPointer<QPushButton> inspectButton;
+    QPointer<QPushButton> checkButton;
+    QPointer<QLabel> pageNotice;
+    QSet<int> noTextPages;
+    QPointer<QPushButton> resetButton;
+    QPointer<QPushButton> cancelButton;
+    QPointer<MonoProgress> progress;
+    std::unique_ptr<SerialWorker> worker;
+    std::shared_ptr<WorkCancellation> token;
+    std::optional<QByteArray> sourceData;
+    std::unique_ptr<PdfDocument> document;
+    QList<DrawingGroup> groups;
+    QMap<int, PageRegions> groupRegions;
+    QMap<int, PageRegions> overrides;
+    QList<ReviewRow> rows;
+    int activeGroup = 0;
+    int activePage = 0;
+    // The outlines drawn on the shown page (at most two).
+    QList<PageOutline> annotations;
+    QPointer<QWidget> reviewPanel;
+
+    // --- Review table lifetime (src/workspace/ReviewTableModel.cpp) ---------
+    // Declared after the state and after `window`, so it ends first when
+    // App is destroyed: the review model then drops a cell edit that the
+    // window's own teardown commits, instead of writing to rows already gone.
+    std::shared_ptr<const bool> tableOpen = std::make_shared<const bool>(true);
+
+private:
+    void applyLook();
+    void buildWindow();
+    void buildMenu();
+    void editCommand(const char* method);
+
+    std::unique_ptr<Toolkit> m_toolkit;
+    // Numbers the tasks; a progress update carries the number of the task
+    // that made it and is dropped once another number is current. Written
+    // on the main thread, read by report() on the worker.
+    std::atomic<quint64> m_taskGeneration{0};
+};

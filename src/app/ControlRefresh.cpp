@@ -1,0 +1,38 @@
+#include "App.h"
+
+#include "SegmentedControl.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTableView>
+
+// The one place that decides which controls can be used and what three of
+// the buttons say, from the state alone, every rule on every run.
+void App::refreshControls()
+{
+    const bool idle = !busy();
+    const bool open = document != nullptr;
+
+    openButton->setEnabled(idle);                                         // 1
+    groupPicker->setEnabled(idle && open);                                // 2
+    inspectButton->setEnabled(idle && open);                              // 3
+    checkButton->setEnabled(idle && open);                                // 4
+    readButton->setEnabled(idle && open);                                 // 5
+    scope->setEnabled(idle && open);                                      // 6
+    mode->setEnabled(idle && open);                                       // 7
+    resetButton->setEnabled(idle && overrides.contains(activePage));      // 8
+    exportButton->setEnabled(idle && !rows.isEmpty());                    // 9
+    reviewed->setEnabled(idle);                                           // 10
+    QPalette tint = reviewed->palette();                                  // 11
+    tint.setColor(QPalette::Highlight, Qt::black);
+    tint.setColor(QPalette::Text, Qt::black);
+    reviewed->setPalette(tint);
+    table->setEnabled(idle);                                              // 12
+    pdf->setAcceptsRegions(idle);                                         // 13
+    cancelButton->setEnabled(!idle);                                      // 14
+    cancelButton->setText(QStringLiteral("Cancel task"));                 // 15
+    readButton->setText(scope->selectedSegment() != 0 ? QStringLiteral("Read this page")
+                                                      : QStringLiteral("Read group")); // 16
+    exportButton->setText(QStringLiteral("Export reviewed pages"));        // 17
+}

@@ -1,0 +1,112 @@
+#include "App.h"
+
+#include "MainWindow.h"
+#include "MonoProgress.h"
+#include "SerialWorker.h"
+#include "Toolkit.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+
+#include <algorithm>
+
+std::shared_ptr<WorkCancellation> App::begin(const QString& label)
+{
+    closeReviewPanel();
+    commitPendingEdit();
+    token = std::make_shared<WorkCancellation>();
+    ++m_taskGeneration;
+    progress->setProgressValue(0);
+    status->setText(label);
+    refreshControls();
+    return token;
+}
+
+void App::report(int done, int total, const QString& label)
+{
+    // The worker runs one task at a time and a task's reports all come
+    // before its completion, so the number read here is that task's.
+    const quint64 generation = m_taskGeneration.load();
+    if (reportObserver)
+        reportObserver(done, total, label);
+    deliver([this, generation, done, total, label] {
+        if (!busy() || generation != m_taskGeneration.load())
+            return;
+        progress->setProgressValue(double(done) * 100.0 / double(std::max(1, total)));
+        // Once cancelled, the status keeps saying so until the task ends;
+        // the page that was in progress may still report.
+        if (token->isCancelled())
+            return;
+        status->setText(label + QLatin1Char(' ') + QString::number(done) + QLatin1Char('/') + QString::number(total));
+    });
+}
+
+void App::finish(const QString& message)
+{
+    token.reset();
+    ++m_taskGeneration;
+    status->setText(message);
+    refreshControls();
+}
+
+void App::cancelWork()
+{
+    // Only a running task can be cancelled; the button is disabled otherwise.
+    if (!token)
+        return;
+    token->cancel();
+    cancelButton->setEnabled(false);
+    cancelButton->setText(QStringLiteral("Cancelling\u2026"));
+    status->setText(QStringLiteral("Cancelling after the current PDF operation; incomplete output will be removed."));
+}
+
+void App::alert(const QString& message)
+{
+    m_toolkit->alert(window.get(), message);
+}
+
+void App::submit(std::function<void()> job)
+{
+    worker->submit(std::move(job));
+}
+
+void App::deliver(std::function<void()> block)
+{
+    // Queued to this object: Qt discards the call if the object is deleted
+    // first, and the guard covers a deletion under way.
+    QPointer<App> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, block = std::move(block)] {
+            if (self)
+                block();
+        },
+        Qt::QueuedConnection);
+}
+
+void App::commitPendingEdit()
+{
+    if (!table)
+        return;
+    // An open cell editor is a visible child of the table's viewport;
+    // commitData and closeEditor are the view's own slots for storing what
+    // it holds and closing it.
+    const auto editors = table->viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* editor : editors) {
+        if (!editor->isVisible())
+            continue;
+        QMetaObject::invokeMethod(table, "commitData", Q_ARG(QWidget*, editor));
+        QMetaObject::invokeMethod(table, "closeEditor", Q_ARG(QWidget*, editor),
+                                  Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+    }
+}
+
+void App::closeReviewPanel()
+{
+    if (reviewPanel) {
+        reviewPanel->close();
+        reviewPanel->deleteLater();
+    }
+    reviewPanel = nullptr;
+}

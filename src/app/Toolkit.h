@@ -1,0 +1,42 @@
+#pragma once
+
+// The dialogs and desktop services that the application asks of the
+// windowing toolkit, behind one small interface: the application reaches
+// them only through here, so that tests can answer them from a script.
+// Every call is made on the main thread; the modal ones return when the user
+// has answered.
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+class Toolkit
+{
+public:
+    virtual ~Toolkit() = default;
+
+    // A modal alert over `parent` with a message text, an informative text
+    // (may be empty) and one button titled `button` (empty: the toolkit's
+    // own default button). Returns when the user dismisses it.
+    virtual void alert(QWidget* parent, const QString& message, const QString& informative = {},
+                       const QString& button = {}) = 0;
+
+    // A modal open panel that accepts one file of the PDF type. The chosen
+    // file's path, or nothing when the user cancels.
+    virtual std::optional<QString> chooseOpenPdf(QWidget* parent) = 0;
+
+    // A modal chooser for one folder (files cannot be chosen) whose confirm
+    // button reads `confirmTitle`. The folder's path, or nothing when the
+    // user cancels.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) = 0;
+
+    // Asks the desktop's file manager to open the folder at `path`; whether
+    // it did is not reported.
+    virtual void openInFileManager(const QString& path) = 0;
+
+    // Ends the event loop at once; the process exits when control returns
+    // to the entry point.
+    virtual void terminate() = 0;
+};

@@ -1,0 +1,418 @@
+#include "RegionView.h"
+
+#include "PdfDocument.h"
+
+#include <QAction>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// White space kept around the fitted page, in viewport pixels.
+constexpr double margin = 8;
+constexpr double maxZoom = 16;
+// Above this many pixels the view renders only the visible part of the
+// page (a 2384×1684 pt sheet at 16× zoom would be a gigapixel image).
+constexpr double maxImagePixels = 24e6;
+// Converted drag points are kept to a millionth of a point: the inverse
+// transform's round-off (around 1e-13 pt) would otherwise decide whether a
+// drag of exactly 3 points passes the "larger than 3 points" rule.
+QPointF snapped(const QPointF& user)
+{
+    return {std::round(user.x() * 1e6) / 1e6, std::round(user.y() * 1e6) / 1e6};
+}
+// Outline look, in page points.
+constexpr double outlineWidth = 1.5;
+constexpr double dashOn = 4;
+constexpr double dashOff = 3;
+} // namespace
+
+RegionView::RegionView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Window, Qt::white);
+    viewport()->setPalette(palette);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::CrossCursor);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_renderer = new PageRenderer(this);
+    connect(m_renderer, &PageRenderer::rendered, this, &RegionView::imageRendered);
+
+    auto* fit = new QAction(tr("Fit Page"), this);
+    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    fit->setShortcutContext(Qt::WindowShortcut);
+    connect(fit, &QAction::triggered, this, &RegionView::zoomToFit);
+    addAction(fit);
+}
+
+RegionView::~RegionView() = default;
+
+void RegionView::setDocument(const PdfDocument* document)
+{
+    m_document = document;
+    m_page = -1;
+    m_image = QImage();
+    m_imageThread = nullptr;
+    m_requestedPage = -1;
+    m_renderer->setSource(document ? document->bytes() : QByteArray());
+    updateScrollBars();
+    viewport()->update();
+}
+
+void RegionView::showPage(int index)
+{
+    if (!m_document)
+        return;
+    const std::optional<PdfPage> page = m_document->page(index);
+    if (!page)
+        return;
+    if (index == m_page) {
+        // Showing the shown page again (after a region change) keeps the
+        // zoom, the position and the image the user is looking at.
+        viewport()->update();
+        return;
+    }
+    m_page = index;
+    m_cropBox = page->cropBox();
+    m_display = page->displayTransform();
+    m_displaySize = page->displaySize();
+    m_zoom = 1;
+    m_image = QImage();
+    m_imageThread = nullptr;
+    m_requestedPage = -1;
+    updateScrollBars();
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    viewport()->update();
+    requestRender();
+}
+
+void RegionView::setOutlines(const QList<PageOutline>& outlines)
+{
+    m_outlines = outlines;
+    viewport()->update();
+}
+
+// --- Geometry ------------------------------------------------------------
+
+double RegionView::fitScale() const
+{
+    if (m_page < 0 || m_displaySize.width() <= 0 || m_displaySize.height() <= 0)
+        return 0;
+    // The whole area, scroll bars included, so that showing a scroll bar
+    // when zoomed in does not change the scale.
+    const QSizeF area = contentsRect().size();
+    const double s = std::min((area.width() - 2 * margin) / m_displaySize.width(),
+                              (area.height() - 2 * margin) / m_displaySize.height());
+    return std::max(s, 1e-3);
+}
+
+double RegionView::scale() const
+{
+    return fitScale() * m_zoom;
+}
+
+QSizeF RegionView::viewSize() const
+{
+    // The viewport as it will be once the scroll bars the content needs are
+    // shown: the scroll area lays them out later, and the page must not
+    // jump when it does.
+    const QSizeF area = contentsRect().size();
+    if (m_page < 0)
+        return area;
+    const QSizeF content = m_displaySize * scale() + QSizeF(2 * margin, 2 * margin);
+    const double barWidth = verticalScrollBar()->sizeHint().width();
+    const double barHeight = horizontalScrollBar()->sizeHint().height();
+    bool vertical = content.height() > area.height() + 0.01;
+    bool horizontal = content.width() > area.width() + 0.01;
+    if (vertical && !horizontal)
+        horizontal = content.width() > area.width() - barWidth + 0.01;
+    if (horizontal && !vertical)
+        vertical = content.height() > area.height() - barHeight + 0.01;
+    return {area.width() - (vertical ? barWidth : 0), area.height() - (horizontal ? barHeight : 0)};
+}
+
+QPointF RegionView::pageOffset() const
+{
+    const double s = scale();
+    const QSizeF shown = m_displaySize * s;
+    const QSizeF view = viewSize();
+    const double x = horizontalScrollBar()->maximum() > 0 ? margin - horizontalScrollBar()->value()
+                                                          : (view.width() - shown.width()) / 2;
+    const double y = verticalScrollBar()->maximum() > 0 ? margin - verticalScrollBar()->value()
+                                                        : (view.height() - shown.height()) / 2;
+    return {x, y};
+}
+
+QTransform RegionView::displayToViewport() const
+{
+    const double s = scale();
+    const QPointF offset = pageOffset();
+    return QTransform(s, 0, 0, s, offset.x(), offset.y());
+}
+
+QTransform RegionView::pageTransform() const
+{
+    if (m_page < 0)
+        return {};
+    return m_display * displayToViewport();
+}
+
+bool RegionView::onPage(const QPointF& viewportPoint) const
+{
+    if (m_page < 0)
+        return false;
+    bool invertible = false;
+    const QTransform back = pageTransform().inverted(&invertible);
+    return invertible && m_cropBox.contains(back.map(viewportPoint));
+}
+
+void RegionView::updateScrollBars()
+{
+    const double s = scale();
+    const QSizeF view = viewSize();
+    const double width = m_page < 0 ? 0 : m_displaySize.width() * s + 2 * margin;
+    const double height = m_page < 0 ? 0 : m_displaySize.height() * s + 2 * margin;
+    // A hundredth of a pixel of overflow is rounding, not a reason to scroll.
+    const int hmax = std::max(0, int(std::ceil(width - view.width() - 0.01)));
+    const int vmax = std::max(0, int(std::ceil(height - view.height() - 0.01)));
+    horizontalScrollBar()->setRange(0, hmax);
+    horizontalScrollBar()->setPageStep(int(view.width()));
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setRange(0, vmax);
+    verticalScrollBar()->setPageStep(int(view.height()));
+    verticalScrollBar()->setSingleStep(20);
+}
+
+// --- Zoom ----------------------------------------------------------------
+
+void RegionView::setZoom(double zoom, const QPointF& anchor)
+{
+    zoom = std::clamp(zoom, 1.0, maxZoom);
+    if (m_page < 0 || scale() <= 0) {
+        m_zoom = zoom;
+        return;
+    }
+    const QPointF user = pageTransform().inverted().map(anchor);
+    m_zoom = zoom;
+    updateScrollBars();
+    // Scroll so that the same page point lands under the anchor again.
+    const QPointF scaled = m_display.map(user) * scale();
+    horizontalScrollBar()->setValue(qRound(margin + scaled.x() - anchor.x()));
+    verticalScrollBar()->setValue(qRound(margin + scaled.y() - anchor.y()));
+    viewport()->update();
+    scheduleRender();
+}
+
+void RegionView::zoomToFit()
+{
+    m_zoom = 1;
+    updateScrollBars();
+    viewport()->update();
+    scheduleRender();
+}
+
+// --- Events --------------------------------------------------------------
+
+void RegionView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    scheduleRender();
+}
+
+void RegionView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+    scheduleRender();
+}
+
+void RegionView::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_acceptsRegions) {
+        event->accept();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    m_origin = event->position();
+    m_pressPage = m_page;
+    m_pressUser.reset();
+    if (onPage(event->position()))
+        m_pressUser = snapped(pageTransform().inverted().map(event->position()));
+}
+
+void RegionView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!m_acceptsRegions) {
+        event->accept();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    if (!m_origin)
+        return;
+    // Cleared before any test, so a rejected drag leaves no start behind.
+    m_origin.reset();
+    const std::optional<QPointF> start = m_pressUser;
+    m_pressUser.reset();
+
+    // Both ends on the page, and the page the one pressed on.
+    if (!start || m_page < 0 || m_pressPage != m_page || !onPage(event->position()))
+        return;
+    const QPointF end = snapped(pageTransform().inverted().map(event->position()));
+    const QRectF rect(std::min(start->x(), end.x()), std::min(start->y(), end.y()),
+                      std::abs(start->x() - end.x()), std::abs(start->y() - end.y()));
+    if (rect.width() > 3 && rect.height() > 3 && selected)
+        selected(rect, m_page);
+}
+
+void RegionView::wheelEvent(QWheelEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0)
+        steps = event->pixelDelta().y() / 50.0;
+    setZoom(m_zoom * std::pow(1.2, steps), event->position());
+    event->accept();
+}
+
+bool RegionView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::NativeGesture) {
+        auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            setZoom(m_zoom * (1 + gesture->value()), gesture->position());
+            return true;
+        }
+        if (gesture->gestureType() == Qt::SmartZoomNativeGesture) {
+            if (m_zoom > 1)
+                zoomToFit();
+            else
+                setZoom(2, gesture->position());
+            return true;
+        }
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+// --- Drawing -------------------------------------------------------------
+
+void RegionView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), Qt::white);
+    if (m_page < 0 || scale() <= 0)
+        return;
+
+    const QTransform toViewport = displayToViewport();
+    const QRectF sheet = toViewport.mapRect(QRectF(QPointF(0, 0), m_displaySize));
+    painter.fillRect(sheet, Qt::white);
+    if (!m_image.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(toViewport.mapRect(m_imageRect), m_image);
+    }
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(pageTransform());
+    for (const PageOutline& outline : m_outlines) {
+        if (outline.page != m_page)
+            continue;
+        QPen pen(Qt::black, outlineWidth);
+        pen.setJoinStyle(Qt::MiterJoin);
+        if (outline.dashed) {
+            pen.setCapStyle(Qt::FlatCap);
+            // Qt measures dashes in pen widths.
+            pen.setDashPattern({dashOn / outlineWidth, dashOff / outlineWidth});
+        }
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        // The border lies inside the region's bounds.
+        const double inset = outlineWidth / 2;
+        painter.drawRect(outline.rect.normalized().adjusted(inset, inset, -inset, -inset));
+    }
+
+    // A hairline frame shows where the white sheet ends on the white view.
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor(0xb4, 0xb4, 0xb4));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(sheet.adjusted(-1, -1, 0, 0));
+}
+
+// --- Rendering -----------------------------------------------------------
+
+void RegionView::scheduleRender()
+{
+    if (m_renderScheduled || m_page < 0)
+        return;
+    m_renderScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_renderScheduled = false;
+            requestRender();
+        },
+        Qt::QueuedConnection);
+}
+
+void RegionView::requestRender()
+{
+    const double s = scale();
+    if (m_page < 0 || s <= 0 || !m_renderer || viewport()->width() <= 0 || viewport()->height() <= 0)
+        return;
+    const double pixelsPerPoint = s * viewport()->devicePixelRatioF();
+    const double dpi = 72 * pixelsPerPoint;
+    const double pixels = m_displaySize.width() * m_displaySize.height() * pixelsPerPoint * pixelsPerPoint;
+
+    QRectF region;
+    if (pixels > maxImagePixels) {
+        // Render what is visible plus half a view on every side, so that
+        // short pans need no new image.
+        const QTransform back = pageTransform().inverted();
+        const QRectF view = viewport()->rect();
+        const QRectF visible = back.mapRect(view).intersected(m_cropBox);
+        if (visible.isEmpty())
+            return;
+        if (m_requestedPage == m_page && m_requestedDpi == dpi && m_requestedRegion.contains(visible))
+            return;
+        const double dx = view.width() / 2, dy = view.height() / 2;
+        region = back.mapRect(view.adjusted(-dx, -dy, dx, dy)).intersected(m_cropBox);
+    } else if (m_requestedPage == m_page && m_requestedDpi == dpi && m_requestedRegion.isNull()) {
+        return;
+    }
+    m_requestedPage = m_page;
+    m_requestedDpi = dpi;
+    m_requestedRegion = region;
+    m_renderer->request(0, m_page, dpi, region);
+}
+
+void RegionView::imageRendered(const PageRenderer::Result& result)
+{
+    if (result.channel != 0 || result.page != m_page)
+        return;
+    m_image = result.image;
+    m_imageRect = result.region.isNull() ? QRectF(QPointF(0, 0), m_displaySize) : m_display.mapRect(result.region);
+    m_imageThread = result.thread;
+    viewport()->update();
+    Q_EMIT imageArrived(result.page, result.thread);
+}

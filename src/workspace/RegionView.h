@@ -1,0 +1,154 @@
+#pragma once
+
+// The page view of the main window. It shows one page of the open document
+// at a time, its crop box scaled to fit on white with the stored rotation
+// applied, and turns a left-button drag on the page into a region rectangle
+// in the page's own user space (PDF points, y up), which it hands to its
+// owner through `selected`. It draws the region outlines it is given over
+// the page; it does not store or assign regions.
+//
+// One transform per shown page: user space → displayed page
+// (PdfPage::displayTransform) → scaled by the fit scale times the zoom →
+// moved by the centring offset and the scroll position. Drawing the page and
+// its outlines uses it; turning a drag into a rectangle uses its inverse.
+//
+// Page images come from a PageRenderer (its own thread and document): when
+// a page is shown its white sheet and outlines appear at once and the image
+// fills in when it arrives; while a sharper image is on its way (after a
+// resize or a zoom) the previous one is drawn scaled.
+//
+// Main thread only.
+
+#include "PageRenderer.h"
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QRectF>
+#include <QTransform>
+
+#include <functional>
+#include <optional>
+
+class PdfDocument;
+
+// A region outline over a page: black 1.5-point border, solid for a number
+// region, dashed 4 on 3 off (points) for a title region. `rect` is in the
+// page's user space.
+struct PageOutline
+{
+    int page = -1;
+    QRectF rect;
+    bool dashed = false;
+    bool operator==(const PageOutline&) const = default;
+};
+
+class RegionView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    explicit RegionView(QWidget* parent = nullptr);
+    ~RegionView() override;
+
+    // --- Regions -----------------------------------------------------------
+    // Where the current drag began (viewport coordinates); absent when no
+    // drag is under way.
+    std::optional<QPointF> origin() const { return m_origin; }
+    // While false, presses and releases are ignored entirely.
+    bool acceptsRegions() const { return m_acceptsRegions; }
+    void setAcceptsRegions(bool accepts) { m_acceptsRegions = accepts; }
+    // Called once for every accepted drag with the rectangle (user space,
+    // points) and the zero-based index of the page it was drawn on.
+    std::function<void(const QRectF& rect, int page)> selected;
+
+    // --- Page --------------------------------------------------------------
+    // The document to show, owned by the caller, who must call this again
+    // (with the new document or nullptr) before destroying it. Shows no
+    // page until showPage(). The render thread opens its own copy from
+    // document->bytes().
+    void setDocument(const PdfDocument* document);
+    // Shows page `index` fitted to the view; does nothing when there is no
+    // such page. Showing the page already shown keeps its zoom and position.
+    void showPage(int index);
+    // The zero-based index of the page shown, or -1.
+    int currentPage() const { return m_page; }
+
+    // The outlines to draw; only those of the shown page appear.
+    void setOutlines(const QList<PageOutline>& outlines);
+    const QList<PageOutline>& outlines() const { return m_outlines; }
+
+    // --- Zoom --------------------------------------------------------------
+    // Zoom relative to the fitted page (1 = fitted, up to 16).
+    double zoom() const { return m_zoom; }
+    // Zooms keeping the page point under `anchor` (viewport coordinates)
+    // where it is.
+    void setZoom(double zoom, const QPointF& anchor);
+    void zoomToFit();
+
+    // The transform from the shown page's user space to viewport
+    // coordinates (mouse events arrive in viewport coordinates). Identity
+    // when no page is shown.
+    QTransform pageTransform() const;
+    // Pixels per point of the shown page at the current zoom.
+    double scale() const;
+
+    // --- Image -------------------------------------------------------------
+    // An image of the shown page has arrived since it was shown.
+    bool hasImage() const { return !m_image.isNull(); }
+    // The thread that made that image.
+    QThread* imageThread() const { return m_imageThread; }
+    PageRenderer* renderer() const { return m_renderer; }
+
+Q_SIGNALS:
+    // An image of page `page` arrived; it was rendered on `producer`.
+    void imageArrived(int page, QThread* producer);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    double fitScale() const;
+    QSizeF viewSize() const;
+    QPointF pageOffset() const;
+    QTransform displayToViewport() const;
+    bool onPage(const QPointF& viewportPoint) const;
+    void updateScrollBars();
+    void scheduleRender();
+    void requestRender();
+    void imageRendered(const PageRenderer::Result& result);
+
+    // Fields of the drag.
+    std::optional<QPointF> m_origin;
+    bool m_acceptsRegions = true;
+    // Where the drag began on the page, taken at the press with the
+    // transform of that moment, so that scrolling or zooming during the
+    // drag cannot move its start.
+    std::optional<QPointF> m_pressUser;
+    int m_pressPage = -1;
+
+    const PdfDocument* m_document = nullptr;
+    int m_page = -1;
+    QRectF m_cropBox;
+    QTransform m_display;
+    QSizeF m_displaySize;
+    double m_zoom = 1;
+
+    QList<PageOutline> m_outlines;
+
+    QPointer<PageRenderer> m_renderer;
+    bool m_renderScheduled = false;
+    // The request last made, so that an unchanged view asks for nothing.
+    double m_requestedDpi = 0;
+    QRectF m_requestedRegion;
+    int m_requestedPage = -1;
+    QImage m_image;
+    QRectF m_imageRect; // in displayed-page points
+    QThread* m_imageThread = nullptr;
+};

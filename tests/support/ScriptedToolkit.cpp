@@ -1,0 +1,34 @@
+#include "ScriptedToolkit.h"
+
+void ScriptedToolkit::alert(QWidget*, const QString& message, const QString& informative, const QString& button)
+{
+    calls.append(QStringLiteral("alert"));
+    alerts.append({message, informative, button});
+    if (onAlert)
+        onAlert(alerts.last());
+}
+
+std::optional<QString> ScriptedToolkit::chooseOpenPdf(QWidget*)
+{
+    calls.append(QStringLiteral("chooseOpenPdf"));
+    return openAnswers.isEmpty() ? std::nullopt : openAnswers.takeFirst();
+}
+
+std::optional<QString> ScriptedToolkit::chooseFolder(QWidget*, const QString& confirmTitle)
+{
+    calls.append(QStringLiteral("chooseFolder"));
+    folderConfirmTitles.append(confirmTitle);
+    return folderAnswers.isEmpty() ? std::nullopt : folderAnswers.takeFirst();
+}
+
+void ScriptedToolkit::openInFileManager(const QString& path)
+{
+    calls.append(QStringLiteral("openInFileManager"));
+    openedFolders.append(path);
+}
+
+void ScriptedToolkit::terminate()
+{
+    calls.append(QStringLiteral("terminate"));
+    ++terminations;
+}

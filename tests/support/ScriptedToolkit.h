@@ -1,0 +1,50 @@
+#pragma once
+
+// A toolkit for tests: dialogs answer from a script instead of waiting for a
+// person, and every call is recorded in order.
+
+#include "Toolkit.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class ScriptedToolkit : public Toolkit
+{
+public:
+    struct Alert
+    {
+        QString message;
+        QString informative;
+        QString button;
+    };
+
+    // --- Script -------------------------------------------------------------
+    // Answers of the open panel, taken from the front; none left = cancelled.
+    QList<std::optional<QString>> openAnswers;
+    // Answers of the folder chooser, taken from the front; none left = cancelled.
+    QList<std::optional<QString>> folderAnswers;
+    // Runs while an alert is "on screen", before it is dismissed.
+    std::function<void(const Alert&)> onAlert;
+
+    // --- Record -------------------------------------------------------------
+    // Every call by name ("alert", "chooseOpenPdf", "chooseFolder",
+    // "openInFileManager", "terminate"), in order.
+    QStringList calls;
+    QList<Alert> alerts;
+    QStringList folderConfirmTitles;
+    QStringList openedFolders;
+    int terminations = 0;
+
+    int count(const QString& call) const { return int(calls.count(call)); }
+
+    void alert(QWidget* parent, const QString& message, const QString& informative = {},
+               const QString& button = {}) override;
+    std::optional<QString> chooseOpenPdf(QWidget* parent) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) override;
+    void openInFileManager(const QString& path) override;
+    void terminate() override;
+};
