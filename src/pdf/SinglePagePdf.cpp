@@ -8,6 +8,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <exception>
+#include <map>
 #include <set>
 #include <string>
 
@@ -275,6 +276,41 @@ void carryOptionalContent(QPDF& source, QPDF& out, QPDFObjectHandle copyPage)
     out.getRoot().replaceKey("/OCProperties", copy);
 }
 
+// For every page: whether its resources come from the page tree or are
+// shared with another page, directly or through an indirect font, image or
+// property dictionary. Only such pages carry other sheets' resources;
+// pruning a page's own dictionary costs time (qpdf parses the whole content
+// stream) and gains nothing.
+std::vector<bool> resourceSharing(std::vector<QPDFObjectHandle>& pages)
+{
+    std::map<QPDFObjGen, int> uses;
+    std::vector<std::vector<QPDFObjGen>> held(pages.size());
+    std::vector<bool> shares(pages.size(), false);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        QPDFObjectHandle resources = pages[i].getKey("/Resources");
+        if (!resources.isDictionary()) {
+            shares[i] = true; // inherited from the page tree, or none at all
+            continue;
+        }
+        if (resources.isIndirect())
+            held[i].push_back(resources.getObjGen());
+        for (const std::string& key : resources.getKeys()) {
+            QPDFObjectHandle sub = resources.getKey(key);
+            if (sub.isIndirect())
+                held[i].push_back(sub.getObjGen());
+        }
+        for (const QPDFObjGen& og : held[i])
+            ++uses[og];
+    }
+    for (size_t i = 0; i < pages.size(); ++i) {
+        for (const QPDFObjGen& og : held[i]) {
+            if (uses[og] > 1)
+                shares[i] = true;
+        }
+    }
+    return shares;
+}
+
 } // namespace
 
 std::optional<QByteArray> PdfDocument::singlePagePdf(int index) const
@@ -284,6 +320,9 @@ std::optional<QByteArray> PdfDocument::singlePagePdf(int index) const
     try {
         QPDF& source = *d->qpdf;
         QPDFObjectHandle sourcePage = d->pages[size_t(index)];
+        if (d->sharesResources.size() != d->pages.size())
+            d->sharesResources = resourceSharing(d->pages);
+        const bool prune = d->sharesResources[size_t(index)];
 
         QPDF out;
         out.setSuppressWarnings(true);
@@ -301,7 +340,8 @@ std::optional<QByteArray> PdfDocument::singlePagePdf(int index) const
             // Shared resource dictionaries list every sheet's fonts and
             // images; keep only what this page's content names. A content
             // stream qpdf cannot parse keeps its resources whole.
-            copyPage.removeUnreferencedResources();
+            if (prune)
+                copyPage.removeUnreferencedResources();
         } catch (const std::exception&) {
         }
         carryOptionalContent(source, out, copyPage.getObjectHandle());

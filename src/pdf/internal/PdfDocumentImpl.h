@@ -41,6 +41,11 @@ struct PdfDocument::Impl
     int cachedTextPage = -1;
     PageText cachedText;
 
+    // Per page: its resources are inherited or shared with another page, so
+    // a single-sheet copy must drop what its content does not use. Worked
+    // out on the first copy, before qpdf pushes inherited attributes down.
+    std::vector<bool> sharesResources;
+
     // Loads poppler on first use; false when it cannot be loaded, the file is
     // locked, or poppler counts a different number of pages than qpdf.
     bool ensurePoppler();
