@@ -1,0 +1,108 @@
+#include "App.h"
+
+// The read flow: the pages of the active group (or the shown page alone)
+// that have text are read on the worker with their effective regions, from
+// a document of the task's own opened from the source bytes; the numbers,
+// titles and review states are written into the rows on the main thread,
+// unless the task was cancelled meanwhile.
+
+#include "SegmentedControl.h"
+
+#include <QCheckBox>
+
+namespace {
+
+const QString cancelledText = QStringLiteral("Read cancelled. Previous results retained.");
+
+QString readSummary(const QList<PageRead>& results, int skipped)
+{
+    int warnings = 0;
+    for (const PageRead& result : results)
+        warnings += result.warning ? 1 : 0;
+    return QStringLiteral("Read ") + QString::number(results.size()) + QStringLiteral(" pages. ") +
+           QString::number(warnings) +
+           QStringLiteral(" need an edge/text check. Click any row to inspect its source and regions. ") +
+           QString::number(skipped) + QStringLiteral(" no-text pages skipped; manual names kept.");
+}
+
+} // namespace
+
+void App::readRegions()
+{
+    if (busy() || !sourceData)
+        return;
+    if (activeGroup < 0 || activeGroup >= groups.size())
+        return;
+    // A half-typed cell is stored first; the read may then overwrite it.
+    commitPendingEdit();
+
+    QList<int> candidates;
+    if (scope->selectedSegment() != 0)
+        candidates = {activePage};
+    else
+        candidates = groups[activeGroup].pages;
+    candidates.removeIf([this](int page) { return page < 0 || page >= rows.size(); });
+    if (candidates.isEmpty())
+        return;
+
+    QList<int> pages;
+    for (int page : std::as_const(candidates)) {
+        if (!noTextPages.contains(page))
+            pages.append(page);
+    }
+    if (pages.isEmpty()) {
+        alert(
+            QStringLiteral("These pages have no extractable text. OCR is not supported. Enter their numbers "
+                           "and titles directly in the table."));
+        return;
+    }
+
+    QMap<int, PageRegions> regions;
+    for (int page : std::as_const(pages))
+        regions.insert(page, pairFor(page));
+    for (const PageRegions& pair : std::as_const(regions)) {
+        if (!pair.complete()) {
+            alert(QStringLiteral("Select both number and title regions for this group or page first."));
+            return;
+        }
+    }
+
+    const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Reading selected pages\u2026"));
+    reviewed->setChecked(false);
+    const int skipped = int(candidates.size() - pages.size());
+
+    // `this` stays valid for the job: the destructor waits for it.
+    submit([this, data = *sourceData, pages, regions, cancel, skipped] {
+        try {
+            const QList<PageRead> results =
+                DrawingWorkflow::read(data, pages, regions, *cancel, [this](int done, int total) {
+                    report(done, total, QStringLiteral("Reading"));
+                });
+            deliver([this, results, cancel, skipped] {
+                if (cancel->isCancelled()) {
+                    finish(cancelledText);
+                    return;
+                }
+                for (const PageRead& result : results) {
+                    if (result.index < 0 || result.index >= rows.size())
+                        continue;
+                    ReviewRow& row = rows[result.index];
+                    row.insert(QStringLiteral("number"), result.number);
+                    row.insert(QStringLiteral("title"), result.title);
+                    row.insert(QStringLiteral("state"),
+                               result.warning ? ReviewState::checkEdges : ReviewState::readReview);
+                }
+                reloadTable();
+                finish(readSummary(results, skipped));
+            });
+        } catch (const CancellationError&) {
+            deliver([this] { finish(cancelledText); });
+        } catch (const TaskError& error) {
+            deliver([this, message = error.message()] { finish(QStringLiteral("Read failed: ") + message); });
+        } catch (const std::exception& error) {
+            deliver([this, message = QString::fromUtf8(error.what())] {
+                finish(QStringLiteral("Read failed: ") + message);
+            });
+        }
+    });
+}

@@ -1,0 +1,225 @@
+#include "App.h"
+
+// Page display and region assignment: which page is shown and which
+// geometry group is active, where the number and title regions of each
+// group and of each page with its own regions are kept, how a dragged
+// rectangle is assigned, the outlines of the shown page's regions, and which
+// review rows go stale when regions change. Also the region review panel's
+// opening. Main thread only.
+
+#include "MainWindow.h"
+#include "PdfDocument.h"
+#include "RegionReviewPanel.h"
+#include "SegmentedControl.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTableView>
+
+namespace {
+QString readiness(const std::optional<Region>& region)
+{
+    return region ? QStringLiteral("ready") : QStringLiteral("needed");
+}
+} // namespace
+
+std::optional<int> App::groupFor(int page) const
+{
+    for (int g = 0; g < groups.size(); ++g) {
+        if (groups[g].pages.contains(page))
+            return g;
+    }
+    return std::nullopt;
+}
+
+PageRegions App::pairFor(int page) const
+{
+    // An override replaces the group's regions as a whole.
+    if (const auto found = overrides.constFind(page); found != overrides.cend())
+        return *found;
+    if (const std::optional<int> g = groupFor(page)) {
+        if (const auto found = groupRegions.constFind(*g); found != groupRegions.cend())
+            return *found;
+    }
+    return {};
+}
+
+void App::clearHighlights()
+{
+    // Removes exactly the outlines this object added, from the overlay of
+    // the page each one belongs to.
+    if (pdf) {
+        QList<PageOutline> remaining = pdf->outlines();
+        for (const PageOutline& outline : std::as_const(annotations))
+            remaining.removeOne(outline);
+        pdf->setOutlines(remaining);
+    }
+    annotations.clear();
+}
+
+void App::showPage(int index)
+{
+    if (!document || !document->page(index))
+        return;
+    closeReviewPanel();
+    clearHighlights();
+    activePage = index;
+    if (const std::optional<int> g = groupFor(index)) {
+        activeGroup = *g;
+        groupPicker->setCurrentIndex(*g);
+    }
+    pdf->showPage(index);
+
+    // Solid for the number region, dashed for the title region; at most
+    // two, on the shown page only.
+    const PageRegions regions = pairFor(index);
+    if (regions.number)
+        annotations.append(PageOutline{index, *regions.number, false});
+    if (regions.title)
+        annotations.append(PageOutline{index, *regions.title, true});
+    if (!annotations.isEmpty())
+        pdf->setOutlines(pdf->outlines() + annotations);
+
+    const QString detail =
+        noTextPages.contains(index)
+            ? QStringLiteral(
+                  ": no extractable text. OCR is not supported; enter the number and title manually.")
+            : QStringLiteral(
+                  ": inspect both regions. Matching page size does not guarantee matching title-block "
+                  "position.");
+    pageNotice->setText(QStringLiteral("Page ") + QString::number(index + 1) + detail);
+    refreshControls();
+}
+
+void App::selectRegion(const QRectF& rect, int page)
+{
+    if (busy() || !document || !document->page(page))
+        return;
+    const std::optional<int> g = groupFor(page);
+    if (!g)
+        return;
+    activePage = page;
+    activeGroup = *g;
+
+    const bool pageOnly = scope->selectedSegment() == 1;
+    // A new override starts from the regions the page had (its group's, or
+    // none).
+    PageRegions value = pageOnly ? (overrides.contains(page) ? overrides.value(page) : pairFor(page))
+                                 : groupRegions.value(*g);
+    if (mode->selectedSegment() == 0) {
+        value.number = rect;
+        // The next drag defines the title.
+        mode->setSelectedSegment(1);
+    } else {
+        value.title = rect;
+    }
+
+    if (pageOnly) {
+        overrides.insert(page, value);
+        invalidate({page});
+    } else {
+        groupRegions.insert(*g, value);
+        // Pages with their own regions keep their rows.
+        QList<int> governed;
+        for (int p : std::as_const(groups[*g].pages)) {
+            if (!overrides.contains(p))
+                governed.append(p);
+        }
+        invalidate(governed);
+    }
+    showPage(page);
+    status->setText(QStringLiteral("Number: ") + readiness(value.number) + QStringLiteral(" \u00B7 Title: ") +
+                    readiness(value.title) + QStringLiteral(". Read to update results."));
+}
+
+void App::changeGroup()
+{
+    if (busy())
+        return;
+    const int s = groupPicker->currentIndex();
+    if (s < 0 || s >= groups.size())
+        return;
+    commitPendingEdit();
+    activeGroup = s;
+    const int first = groups[s].pages.first();
+    scope->setSelectedSegment(0);
+    mode->setSelectedSegment(0);
+    if (first >= 0 && first < rows.size() && table && table->model()) {
+        // Runs the table's selection handling, which shows the page.
+        table->selectRow(first);
+        table->scrollTo(table->model()->index(first, 0));
+    }
+    showPage(first);
+    status->setText(
+        QStringLiteral("Select both regions for this group. Solid outline: number; dashed: title."));
+}
+
+void App::changeScope()
+{
+    if (busy())
+        return;
+    showPage(activePage);
+    mode->setSelectedSegment(0);
+    status->setText(
+        scope->selectedSegment() == 1
+            ? QStringLiteral("Select new regions for this page only, then read this page.")
+            : QStringLiteral("New regions apply to this geometry group; page-specific regions are kept."));
+}
+
+void App::resetPage()
+{
+    if (busy())
+        return;
+    overrides.remove(activePage);
+    invalidate({activePage});
+    showPage(activePage);
+    status->setText(QStringLiteral("Page override removed. Read this page using its group regions."));
+}
+
+void App::invalidate(const QList<int>& pages)
+{
+    reviewed->setChecked(false);
+    for (int p : pages) {
+        // Rows of pages without text keep their typed names and state.
+        if (p < 0 || p >= rows.size() || noTextPages.contains(p))
+            continue;
+        rows[p].insert(QStringLiteral("number"), QString());
+        rows[p].insert(QStringLiteral("title"), QString());
+        rows[p].insert(QStringLiteral("state"), ReviewState::needsReading);
+    }
+    reloadTable();
+}
+
+void App::inspectRegions()
+{
+    // Before any test, so that pressing the button while busy still closes
+    // an open panel.
+    closeReviewPanel();
+    if (busy() || !sourceData || !document)
+        return;
+    const std::optional<PdfPage> page = document->page(activePage);
+    if (!page)
+        return;
+
+    RegionReviewPanel::Content content;
+    content.source = *sourceData;
+    content.page = activePage;
+    content.cropBox = page->cropBox();
+    content.displayTransform = page->displayTransform();
+    content.regions = pairFor(activePage);
+    if (activePage >= 0 && activePage < rows.size()) {
+        const ReviewRow& row = rows.at(activePage);
+        const auto text = [&row](const char* key) {
+            const QVariant value = row.value(QLatin1String(key));
+            return value.typeId() == QMetaType::QString ? value.toString() : QString();
+        };
+        content.numberValue = text("number");
+        content.titleValue = text("title");
+    }
+    content.noText = noTextPages.contains(activePage);
+
+    auto* panel = new RegionReviewPanel(content, window.get());
+    reviewPanel = panel;
+    panel->present();
+}

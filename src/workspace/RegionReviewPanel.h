@@ -1,0 +1,74 @@
+#pragma once
+
+// The region review panel: for the page shown, each of its two regions
+// magnified in a view of its own with the review table's value beneath,
+// between an introduction and a footer. It changes no data.
+//
+// The panel is built from a snapshot taken when it opens and is never
+// refreshed; the application closes and releases it whenever the page is
+// shown again or a value changes. Its close button only hides it.
+//
+// Crops come from the panel's own PageRenderer: a render thread with its
+// own document opened from the source bytes, so neither the displayed
+// document (with its outlines) nor the main thread takes part. The panel
+// appears at once; the crops fill in when they arrive.
+//
+// Main thread only.
+
+#include "RegionCropView.h"
+#include "Workflow.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+#include <QWidget>
+
+class PageRenderer;
+
+class RegionReviewPanel : public QWidget
+{
+    Q_OBJECT
+  public:
+    // What the panel shows, taken when it opens.
+    struct Content
+    {
+        QByteArray source;           // the source PDF's bytes (shared, not copied)
+        int page = 0;                // zero-based page index
+        QRectF cropBox;              // the page's crop box, user space
+        QTransform displayTransform; // user space → displayed page (rotation applied)
+        PageRegions regions;         // the page's effective regions
+        QString numberValue;         // the row's "number" ("" when absent)
+        QString titleValue;          // the row's "title"
+        bool noText = false;         // the page has no extractable text
+    };
+
+    // A top-level panel over `parent`, which owns it. Not shown until
+    // present().
+    RegionReviewPanel(const Content& content, QWidget* parent);
+    ~RegionReviewPanel() override;
+
+    // Centres the panel on the screen, shows it, brings it to the front and
+    // gives it the keyboard focus. Not modal.
+    void present();
+
+    // The crop views of the number and title regions; null where the page
+    // has no such region.
+    RegionCropView* numberCrop() const { return m_numberCrop; }
+    RegionCropView* titleCrop() const { return m_titleCrop; }
+    PageRenderer* renderer() const { return m_renderer; }
+
+    static QString introduction();
+    static QString noRegionText();
+    static QString footer(bool noText);
+
+  private:
+    QWidget* column(const QString& heading, const std::optional<Region>& region, const QString& value,
+                    int channel, QPointer<RegionCropView>& crop);
+
+    Content m_content;
+    QPointer<PageRenderer> m_renderer;
+    QPointer<RegionCropView> m_numberCrop;
+    QPointer<RegionCropView> m_titleCrop;
+};

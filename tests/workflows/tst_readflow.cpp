@@ -1,0 +1,193 @@
+// The read flow: which pages are read (group or page scope, pages without
+// text skipped and counted), the refusals before a read starts, failures
+// and cancellation that leave every row as it was, and results written
+// into the rows.
+
+#include "AppDriver.h"
+#include "Fixtures.h"
+#include "TestPaths.h"
+
+#include <QCheckBox>
+#include <QLabel>
+
+class ReadFlowTest : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<AppDriver> driver;
+    App* app = nullptr;
+    QList<Fixtures::SampleSheet> sheets;
+    int scanned = -1;
+    int elsewhere = -1;
+
+    void drag(const QRectF& rect, int page) { app->pdf->selected(rect, page); }
+    void groupRegions(int group)
+    {
+        const int page = app->groups[group].pages.first();
+        drag(Fixtures::sampleNumberRegion(group), page);
+        drag(Fixtures::sampleTitleRegion(group), page);
+    }
+    void read() { QTest::mouseClick(app->readButton, Qt::LeftButton); }
+
+  private Q_SLOTS:
+    void init()
+    {
+        driver = std::make_unique<AppDriver>();
+        app = driver->app.get();
+        QVERIFY(driver->open(TestPaths::samplePath()));
+        driver->toolkit->alerts.clear();
+        sheets = Fixtures::sampleSheets();
+        for (const auto& sheet : sheets) {
+            if (sheet.imageOnly)
+                scanned = sheet.page;
+            if (sheet.titleBlockElsewhere)
+                elsewhere = sheet.page;
+        }
+    }
+    void cleanup() { driver.reset(); }
+
+    void groupScopeSkipsPagesWithoutText()
+    {
+        QVERIFY(driver->enter(scanned, "number", "C-001"));
+        groupRegions(0);
+        app->reviewed->setChecked(true);
+        read();
+        QCOMPARE(app->status->text(), QString("Reading selected pages\u2026"));
+        QVERIFY(!app->reviewed->isChecked());
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(app->status->text(),
+                 QString("Read 8 pages. 1 need an edge/text check. Click any row to inspect its source and "
+                         "regions. 1 no-text pages skipped; manual names kept."));
+        QCOMPARE(app->rows[scanned].value("number").toString(), QString("C-001"));
+        QCOMPARE(app->rows[scanned].value("state").toString(), ReviewState::edited);
+        // The sheet whose title block is elsewhere reads nothing: a warning.
+        QCOMPARE(app->rows[elsewhere].value("number").toString(), QString());
+        QCOMPARE(app->rows[elsewhere].value("state").toString(), ReviewState::checkEdges);
+        QCOMPARE(app->rows[3].value("number").toString(), sheets[3].number);
+        QCOMPARE(app->rows[3].value("state").toString(), ReviewState::readReview);
+        // The other group was not read.
+        QCOMPARE(app->rows[sheets.last().page].value("state").toString(), ReviewState::needsRegions);
+        QVERIFY(!app->reviewed->isChecked());
+    }
+
+    void readOverwritesTypedNames()
+    {
+        groupRegions(0);
+        QVERIFY(driver->enter(3, "title", "TYPED"));
+        // A half-typed cell is committed first, then read over.
+        QVERIFY(driver->typeInto(4, "title", "HALF"));
+        read();
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(app->rows[3].value("title").toString(), sheets[3].title);
+        QCOMPARE(app->rows[4].value("title").toString(), sheets[4].title);
+    }
+
+    void pageScopeWithAndWithoutOverride()
+    {
+        groupRegions(0);
+        // Without an override: the group's regions.
+        driver->clickRow(3);
+        AppDriver::clickSegment(app->scope, 1);
+        read();
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(app->status->text(),
+                 QString("Read 1 pages. 0 need an edge/text check. Click any row to inspect its source and "
+                         "regions. 0 no-text pages skipped; manual names kept."));
+        QCOMPARE(app->rows[3].value("number").toString(), sheets[3].number);
+        QCOMPARE(app->rows[4].value("state").toString(), ReviewState::needsReading);
+
+        // With one: its own.
+        driver->clickRow(elsewhere);
+        drag(Fixtures::sampleElsewhereNumberRegion(), elsewhere);
+        drag(Fixtures::sampleElsewhereTitleRegion(), elsewhere);
+        read();
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(app->rows[elsewhere].value("number").toString(), sheets[elsewhere].number);
+        QCOMPARE(app->rows[elsewhere].value("title").toString(), sheets[elsewhere].title);
+        QCOMPARE(app->rows[elsewhere].value("state").toString(), ReviewState::readReview);
+    }
+
+    void refusalsBeforeTheRead()
+    {
+        // Nothing chosen yet.
+        read();
+        QCOMPARE(driver->toolkit->alerts.size(), 1);
+        QCOMPARE(driver->toolkit->alerts.last().message,
+                 QString("Select both number and title regions for this group or page first."));
+
+        // An override lacking its title, in a group that has both.
+        const int page = app->groups[0].pages[1];
+        driver->clickRow(page);
+        AppDriver::clickSegment(app->scope, 1);
+        drag(Fixtures::sampleNumberRegion(0), page);
+        AppDriver::clickSegment(app->scope, 0);
+        groupRegions(0);
+        QCOMPARE(app->pairFor(page), PageRegions(Fixtures::sampleNumberRegion(0), std::nullopt));
+        const QList<ReviewRow> before = app->rows;
+        read();
+        QCOMPARE(driver->toolkit->alerts.size(), 2);
+        QCOMPARE(driver->toolkit->alerts.last().message,
+                 QString("Select both number and title regions for this group or page first."));
+        QVERIFY(!app->busy());
+        QCOMPARE(app->rows, before);
+
+        // The page without text alone.
+        driver->clickRow(scanned);
+        AppDriver::clickSegment(app->scope, 1);
+        read();
+        QCOMPARE(
+            driver->toolkit->alerts.last().message,
+            QString("These pages have no extractable text. OCR is not supported. Enter their numbers and "
+                    "titles directly in the table."));
+        QVERIFY(!app->busy());
+    }
+
+    void readFailureChangesNoRow()
+    {
+        // Overlapping regions: the read itself refuses them.
+        drag(QRectF(100, 100, 200, 100), 0);
+        drag(QRectF(150, 150, 200, 100), 0);
+        const QList<ReviewRow> before = app->rows;
+        app->reviewed->setChecked(true);
+        read();
+        QVERIFY(driver->waitIdle());
+        QVERIFY(app->status->text().startsWith("Read failed: "));
+        QVERIFY(app->status->text().size() > QString("Read failed: ").size());
+        QCOMPARE(app->rows, before);
+        QVERIFY(!app->reviewed->isChecked());
+    }
+
+    void cancelledReadChangesNoRow()
+    {
+        groupRegions(0);
+        const QList<ReviewRow> before = app->rows;
+        WorkerGate gate(*app, "Reading", 4);
+        read();
+        QVERIFY(gate.reached());
+        QTest::mouseClick(app->cancelButton, Qt::LeftButton);
+        QCOMPARE(app->status->text(),
+                 QString("Cancelling after the current PDF operation; incomplete output will be removed."));
+        gate.release();
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(app->status->text(), QString("Read cancelled. Previous results retained."));
+        QCOMPARE(app->rows, before);
+    }
+
+    void cancelAfterTheLastPageDropsResults()
+    {
+        groupRegions(0);
+        const QList<ReviewRow> before = app->rows;
+        WorkerGate gate(*app, "Reading", 8);
+        read();
+        QVERIFY(gate.reached());
+        app->cancelWork();
+        gate.release();
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(app->status->text(), QString("Read cancelled. Previous results retained."));
+        QCOMPARE(app->rows, before);
+    }
+};
+
+QTEST_MAIN(ReadFlowTest)
+#include "tst_readflow.moc"

@@ -1,0 +1,246 @@
+// The region review panel: one panel at a time, its texts, sizes and
+// layout, the crops rendered off the main thread from the source bytes
+// (never the displayed document with its outlines), and every way it
+// closes.
+
+#include "../workflows/AppDriver.h"
+#include "Fixtures.h"
+#include "PageRenderer.h"
+#include "PdfDocument.h"
+#include "RegionReviewPanel.h"
+#include "TestPaths.h"
+
+#include <QLabel>
+#include <QThread>
+
+namespace {
+QStringList labelTexts(const QWidget* panel)
+{
+    QStringList texts;
+    for (const QLabel* label : panel->findChildren<QLabel*>())
+        texts.append(label->text());
+    return texts;
+}
+
+// True when every pixel on the image's outer ring is white.
+bool whiteBorder(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int x = 0; x < rgb.width(); ++x) {
+        if (rgb.pixel(x, 0) != qRgb(255, 255, 255) || rgb.pixel(x, rgb.height() - 1) != qRgb(255, 255, 255))
+            return false;
+    }
+    for (int y = 0; y < rgb.height(); ++y) {
+        if (rgb.pixel(0, y) != qRgb(255, 255, 255) || rgb.pixel(rgb.width() - 1, y) != qRgb(255, 255, 255))
+            return false;
+    }
+    return true;
+}
+
+bool hasDark(const QImage& image)
+{
+    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    for (int y = 0; y < gray.height(); ++y) {
+        const uchar* line = gray.constScanLine(y);
+        for (int x = 0; x < gray.width(); ++x) {
+            if (line[x] < 100)
+                return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+class ReviewPanelTest : public QObject
+{
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<AppDriver> driver;
+    App* app = nullptr;
+    int scanned = -1;
+
+    RegionReviewPanel* panel() const { return qobject_cast<RegionReviewPanel*>(app->reviewPanel.data()); }
+    int panelCount() const { return int(app->window->findChildren<RegionReviewPanel*>().size()); }
+    void inspect() { QTest::mouseClick(app->inspectButton, Qt::LeftButton); }
+
+  private Q_SLOTS:
+    void init()
+    {
+        driver = std::make_unique<AppDriver>();
+        app = driver->app.get();
+        QVERIFY(driver->open(TestPaths::samplePath()));
+        for (const auto& sheet : Fixtures::sampleSheets()) {
+            if (sheet.imageOnly)
+                scanned = sheet.page;
+        }
+    }
+    void cleanup() { driver.reset(); }
+
+    void panelWithoutRegionsOrValues()
+    {
+        inspect();
+        QVERIFY(panel());
+        QVERIFY(panel()->isVisible());
+        QVERIFY(!panel()->isModal());
+        QCOMPARE(panel()->windowTitle(), QString("Page 1 \u2014 Region review"));
+        QCOMPARE(panel()->size(), QSize(900, 590));
+        QCOMPARE(panel()->minimumSize(), QSize(760, 500));
+        QVERIFY(!(panel()->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(panel()->windowFlags() & Qt::WindowCloseButtonHint);
+        QCOMPARE(panel()->palette().color(QPalette::Window), QColor(Qt::white));
+
+        const QStringList texts = labelTexts(panel());
+        QVERIFY(texts.contains(RegionReviewPanel::introduction()));
+        QVERIFY(RegionReviewPanel::introduction().contains(QString("\u2018This page only\u2019")));
+        QVERIFY(texts.contains("Number"));
+        QVERIFY(texts.contains("Title"));
+        QCOMPARE(texts.count(RegionReviewPanel::noRegionText()), 2);
+        QCOMPARE(texts.count("Table value: Not read / not entered"), 2);
+        QVERIFY(
+            texts.contains("Text availability is not a correctness check. Review every page before export."));
+        QVERIFY(!panel()->numberCrop());
+        QVERIFY(!panel()->titleCrop());
+        for (const QLabel* label : panel()->findChildren<QLabel*>()) {
+            if (label->text() == "Number" || label->text() == "Title") {
+                QCOMPARE(label->font().pixelSize(), 16);
+                QVERIFY(label->font().bold());
+            }
+        }
+    }
+
+    void onePanelAfterTwoPresses()
+    {
+        inspect();
+        const QPointer<QWidget> first = app->reviewPanel;
+        inspect();
+        QVERIFY(app->reviewPanel);
+        QVERIFY(app->reviewPanel != first);
+        QTRY_VERIFY(!first);
+        QCOMPARE(panelCount(), 1);
+
+        // Its close button only hides it; the application still holds it.
+        app->reviewPanel->close();
+        QVERIFY(app->reviewPanel);
+        QVERIFY(!app->reviewPanel->isVisible());
+        inspect();
+        QTRY_COMPARE(panelCount(), 1);
+        QVERIFY(app->reviewPanel->isVisible());
+    }
+
+    void cropsFromTheSourceBytes()
+    {
+        const QRectF number = Fixtures::sampleNumberRegion(0);
+        // A title region that reaches past the page: only the part inside
+        // the crop box is shown.
+        const QRectF title = Fixtures::sampleTitleRegion(0).adjusted(0, 0, 200, 0);
+        app->pdf->selected(number, 0);
+        app->pdf->selected(title, 0);
+        app->rows[0].insert("number", "A-001");
+        inspect();
+        RegionReviewPanel* p = panel();
+        QVERIFY(p);
+        QVERIFY(p->numberCrop());
+        QVERIFY(p->titleCrop());
+        QVERIFY(labelTexts(p).contains("Table value: A-001"));
+        QVERIFY(labelTexts(p).contains("Table value: Not read / not entered"));
+        QVERIFY(p->numberCrop()->minimumHeight() >= 260);
+        // The two columns share the width equally.
+        QTRY_VERIFY(p->numberCrop()->width() > 0);
+        QVERIFY(std::abs(p->numberCrop()->width() - p->titleCrop()->width()) <= 1);
+
+        const QRectF crop = app->document->page(0)->cropBox();
+        QCOMPARE(p->numberCrop()->shownRegion(), number);
+        QCOMPARE(p->titleCrop()->shownRegion(), title.intersected(crop));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!p->numberCrop()->image().isNull(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!p->titleCrop()->image().isNull(), 30000);
+        for (RegionCropView* view : {p->numberCrop(), p->titleCrop()}) {
+            QVERIFY(view->imageThread());
+            QVERIFY(view->imageThread() != QThread::currentThread());
+            QCOMPARE(view->imageThread(), p->renderer()->thread());
+            QVERIFY(view->imageThread() != app->pdf->renderer()->thread());
+            // Scaled to fit, aspect ratio kept, centred.
+            const QRectF shown = view->imageRect();
+            const QSizeF region = view->shownRegion().size();
+            QVERIFY(std::abs(shown.width() / shown.height() - region.width() / region.height()) < 0.01);
+            QVERIFY(qFuzzyCompare(shown.width(), double(view->width())) ||
+                    qFuzzyCompare(shown.height(), double(view->height())));
+            QVERIFY(std::abs(shown.center().x() - view->width() / 2.0) < 0.5);
+            // The sheet's printing is there, the outlines are not: the
+            // number's border would run along the image's edge.
+            const QImage image = view->image();
+            // Whole pixels cover the region: within two pixels of its ratio.
+            const double ratio = region.width() / region.height();
+            QVERIFY(std::abs(image.height() - image.width() / ratio) <= 2);
+            QVERIFY(hasDark(image));
+        }
+        QVERIFY(whiteBorder(p->numberCrop()->image()));
+        QCOMPARE(app->pdf->outlines().size(), 2);
+    }
+
+    void numberOnlyAndNoTextPage()
+    {
+        // The page without text, with an override holding only a number.
+        driver->clickRow(scanned);
+        AppDriver::clickSegment(app->scope, 1);
+        app->pdf->selected(Fixtures::sampleNumberRegion(0), scanned);
+        app->rows[scanned].insert("title", "EXISTING SITE SURVEY");
+        inspect();
+        QVERIFY(panel());
+        QCOMPARE(panel()->windowTitle(), QString("Page %1 \u2014 Region review").arg(scanned + 1));
+        QVERIFY(panel()->numberCrop());
+        QVERIFY(!panel()->titleCrop());
+        const QStringList texts = labelTexts(panel());
+        QCOMPARE(texts.count(RegionReviewPanel::noRegionText()), 1);
+        QVERIFY(texts.contains("Table value: Not read / not entered"));
+        QVERIFY(texts.contains("Table value: EXISTING SITE SURVEY"));
+        QVERIFY(texts.contains(
+            "No extractable text on this page. Read the image and enter names manually in the table."));
+    }
+
+    void lastPageTitle()
+    {
+        driver->clickRow(11);
+        inspect();
+        QCOMPARE(panel()->windowTitle(), QString("Page 12 \u2014 Region review"));
+    }
+
+    void everyWayItCloses()
+    {
+        // Selecting another row.
+        inspect();
+        QPointer<QWidget> open = app->reviewPanel;
+        driver->clickRow(4);
+        QVERIFY(!app->reviewPanel);
+        QTRY_VERIFY(!open);
+
+        // A drag.
+        inspect();
+        open = app->reviewPanel;
+        app->pdf->selected(QRectF(100, 100, 50, 50), 4);
+        QVERIFY(!app->reviewPanel);
+        QTRY_VERIFY(!open);
+
+        // The scope switch.
+        inspect();
+        AppDriver::clickSegment(app->scope, 1);
+        QVERIFY(!app->reviewPanel);
+
+        // An edit that changes a value.
+        inspect();
+        QVERIFY(driver->enter(4, "number", "A-101"));
+        QVERIFY(!app->reviewPanel);
+
+        // Starting a task; pressing while busy closes and opens nothing.
+        inspect();
+        app->token = std::make_shared<WorkCancellation>();
+        inspect();
+        QVERIFY(!app->reviewPanel);
+        app->token.reset();
+        QTRY_COMPARE(panelCount(), 0);
+    }
+};
+
+QTEST_MAIN(ReviewPanelTest)
+#include "tst_reviewpanel.moc"
