@@ -12,8 +12,15 @@ std::vector<char*> Launch::toolkitArguments(int argc, char** argv)
     return {argc > 0 && argv && argv[0] ? argv[0] : fallbackName, nullptr};
 }
 
+namespace {
+// The application has no console: toolkit warnings (a missing file
+// manager launcher, a platform plugin's notes) are dropped, not printed.
+void discardMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+} // namespace
+
 int Launch::run(int argc, char** argv)
 {
+    qInstallMessageHandler(discardMessage);
     std::vector<char*> arguments = toolkitArguments(argc, argv);
     // QApplication keeps a reference to the count for its lifetime.
     int count = 1;
