@@ -1,0 +1,72 @@
+#include "Commands.h"
+
+#include "CliFailure.h"
+#include "CommandLine.h"
+#include "PageList.h"
+#include "PdfDocument.h"
+#include "RegionsFile.h"
+#include "Session.h"
+
+// read FILE --regions REGIONS.json [--pages LIST]: the window's read over the
+// listed pages (or all of them). Pages without text are skipped and listed,
+// as the window leaves their rows to be named by hand.
+
+QList<PageRead> Commands::readPages(Session& session, const SourceFile::Opened& opened,
+                                    const RegionsFile& regions, const QList<int>& pages)
+{
+    QMap<int, PageRegions> map;
+    for (const int index : pages)
+        map.insert(index, regions.effective(index, opened.groups));
+    return session.read(opened.bytes, pages, map);
+}
+
+int Commands::read(const QStringList& args, Session& session)
+{
+    const CommandLine line(QStringLiteral("read"), args,
+                           {QStringLiteral("--regions"), QStringLiteral("--pages")}, {});
+    if (line.helpRequested())
+        return printHelp(QStringLiteral("read"));
+    const QString file = line.file();
+    const QString regionsPath = line.required(QStringLiteral("--regions"));
+    std::optional<PageList> pageList;
+    if (line.has(QStringLiteral("--pages")))
+        pageList = PageList::parse(QStringLiteral("--pages"), line.required(QStringLiteral("--pages")));
+    const RegionsFile regions = RegionsFile::load(regionsPath);
+
+    const SourceFile::Opened opened = session.admit(file);
+    const int pageCount = opened.document->pageCount();
+    regions.checkAgainst(int(opened.groups.size()), pageCount);
+
+    QList<int> candidates;
+    if (pageList) {
+        candidates = pageList->indices(pageCount);
+    } else {
+        for (int i = 0; i < pageCount; ++i)
+            candidates.append(i);
+    }
+    QList<int> toRead;
+    QList<int> skipped;
+    for (const int index : candidates)
+        (opened.noTextPages.contains(index) ? skipped : toRead).append(index);
+    if (!candidates.isEmpty() && toRead.isEmpty())
+        throw CliFailure::refused(
+            QStringLiteral("These pages have no extractable text. OCR is not supported. Enter "
+                           "their numbers and titles directly in the table."));
+
+    const QList<PageRead> reads = readPages(session, opened, regions, toRead);
+
+    OrderedJson rows = OrderedJson::array();
+    for (const PageRead& read : reads) {
+        OrderedJson row = OrderedJson::object();
+        row.add(QStringLiteral("page"), OrderedJson::number(read.index + 1))
+            .add(QStringLiteral("number"), OrderedJson::string(read.number))
+            .add(QStringLiteral("title"), OrderedJson::string(read.title))
+            .add(QStringLiteral("warning"), OrderedJson::boolean(read.warning));
+        rows.append(std::move(row));
+    }
+    OrderedJson result = OrderedJson::object();
+    result.add(QStringLiteral("rows"), std::move(rows))
+        .add(QStringLiteral("skipped"), OrderedJson::pageNumbers(skipped));
+    print(session, result);
+    return 0;
+}

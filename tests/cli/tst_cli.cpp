@@ -1,0 +1,569 @@
+// The command-line tool, run as a separate process on drawing sets from the
+// fixture generator: its results, its refusals with the window's messages
+// and exit statuses, its output folders (and that failures and signals
+// leave none behind).
+
+#include "DocumentSafety.h"
+#include "Fixtures.h"
+#include "PdfDocument.h"
+#include "TestPaths.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Result
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+QString tool()
+{
+    return TestPaths::binaryDir() + QStringLiteral("/planfolio-cli");
+}
+
+Result run(const QStringList& args)
+{
+    QProcess process;
+    process.start(tool(), args);
+    if (!process.waitForFinished(300000))
+        process.kill();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QJsonArray rect(const QRectF& r)
+{
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+QJsonObject pair(const QRectF& number, const QRectF& title)
+{
+    return {{QStringLiteral("number"), rect(number)}, {QStringLiteral("title"), rect(title)}};
+}
+
+// The regions a user would set on the sample: one pair per group and one
+// for the sheet whose title block sits elsewhere.
+QJsonObject sampleRegions()
+{
+    QJsonObject groups{
+        {QStringLiteral("1"), pair(Fixtures::sampleNumberRegion(0), Fixtures::sampleTitleRegion(0))},
+        {QStringLiteral("2"), pair(Fixtures::sampleNumberRegion(1), Fixtures::sampleTitleRegion(1))}};
+    QJsonObject pages;
+    for (const Fixtures::SampleSheet& sheet : Fixtures::sampleSheets()) {
+        if (sheet.titleBlockElsewhere)
+            pages.insert(QString::number(sheet.page + 1), pair(Fixtures::sampleElsewhereNumberRegion(),
+                                                               Fixtures::sampleElsewhereTitleRegion()));
+    }
+    return {{QStringLiteral("groups"), groups}, {QStringLiteral("pages"), pages}};
+}
+
+QJsonObject heavyRegions(const QRectF& number = Fixtures::heavyNumberRegion())
+{
+    return {{QStringLiteral("groups"),
+             QJsonObject{{QStringLiteral("1"), pair(number, Fixtures::heavyTitleRegion())}}}};
+}
+
+// Review rows with the sample's true names, the image-only sheet included
+// (named by hand).
+QJsonObject sampleRows()
+{
+    QJsonArray rows;
+    for (const Fixtures::SampleSheet& sheet : Fixtures::sampleSheets())
+        rows.append(QJsonObject{{QStringLiteral("page"), sheet.page + 1},
+                                {QStringLiteral("number"), sheet.number},
+                                {QStringLiteral("title"), sheet.title}});
+    return {{QStringLiteral("rows"), rows}};
+}
+
+// What the export writes as register.csv for these names, in this order.
+QByteArray expectedRegister(const QList<std::tuple<int, QString, QString>>& rows)
+{
+    QString text = DocumentSafety::registerHeader();
+    for (const auto& [page, number, title] : rows)
+        text +=
+            DocumentSafety::registerLine(page, number, title, DocumentSafety::sheetFilename(number, title));
+    return text.toUtf8();
+}
+
+QStringList exportFolders(const QString& parent)
+{
+    return QDir(parent).entryList({QStringLiteral("Planfolio-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+const QString notPdf = QStringLiteral("Open failed: This file is not a readable PDF.");
+const QString encrypted =
+    QStringLiteral("Open failed: Password-protected or encrypted PDFs are not supported.");
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+  private:
+    QTemporaryDir m_dir;
+    QString m_sample;
+    QString m_heavy;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QString write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(path(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(name));
+        return path(name);
+    }
+    QString writeJson(const QString& name, const QJsonObject& object) const
+    {
+        return write(name, QJsonDocument(object).toJson());
+    }
+    QString freshParent(const QString& name) const
+    {
+        QDir(path(name)).removeRecursively();
+        QDir().mkpath(path(name));
+        return path(name);
+    }
+
+  private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(tool()).isExecutable(), "build the planfolio-cli target first");
+        QVERIFY(m_dir.isValid());
+        m_sample = write(QStringLiteral("sample.pdf"), Fixtures::sample().bytes);
+        m_heavy = write(QStringLiteral("heavy.pdf"), Fixtures::heavy(4).bytes);
+        writeJson(QStringLiteral("regions.json"), sampleRegions());
+        writeJson(QStringLiteral("rows.json"), sampleRows());
+        write(QStringLiteral("notpdf.pdf"), "%PDF-1.7 but nothing of a PDF follows\n");
+        Fixtures::Document locked;
+        locked.pages.append(Fixtures::Page());
+        locked.encryption = Fixtures::Document::UserPassword;
+        write(QStringLiteral("encrypted.pdf"), Fixtures::build(locked).bytes);
+    }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("no command") << QStringList{} << 2 << "Usage: planfolio-cli";
+        QTest::newRow("unknown command") << QStringList{"splice"} << 2 << "unknown command 'splice'";
+        QTest::newRow("unknown option")
+            << QStringList{"inspect", "f.pdf", "--fast"} << 2 << "unknown option --fast";
+        QTest::newRow("two files") << QStringList{"inspect", "a.pdf", "b.pdf"} << 2
+                                   << "unexpected argument 'b.pdf'";
+        QTest::newRow("no page") << QStringList{"words", "f.pdf"} << 2 << "'words' needs --page";
+        QTest::newRow("no regions") << QStringList{"read", "f.pdf"} << 2 << "'read' needs --regions";
+        QTest::newRow("no parent") << QStringList{"export", "f.pdf", "--rows", "r.json"} << 2
+                                   << "needs --into";
+        for (const char* list : {"1-", "5-3", "a", "1,,2", "-4"})
+            QTest::addRow("pages %s", list)
+                << QStringList{"read", "f.pdf", "--regions", "r.json", "--pages", list} << 2
+                << "is not a page list";
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        const Result result = run(args);
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY(result.out.isEmpty());
+    }
+
+    void help()
+    {
+        for (const char* command : {"inspect", "words", "read", "export", "split"}) {
+            const Result result = run({QLatin1String(command), QStringLiteral("--help")});
+            QCOMPARE(result.exitCode, 0);
+            QVERIFY(result.out.startsWith("Usage: planfolio-cli " + QByteArray(command)));
+        }
+        QVERIFY(run({QStringLiteral("--help")}).out.contains("split"));
+    }
+
+    void inspect()
+    {
+        const Result result = run({QStringLiteral("inspect"), m_sample});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.err, QString());
+        const QList<Fixtures::SampleSheet> sheets = Fixtures::sampleSheets();
+        QJsonArray groupPages[2];
+        QJsonArray noText;
+        for (const Fixtures::SampleSheet& sheet : sheets) {
+            groupPages[sheet.group].append(sheet.page + 1);
+            if (sheet.imageOnly)
+                noText.append(sheet.page + 1);
+        }
+        const QJsonObject json = result.json();
+        QCOMPARE(json.value("pages").toInt(), sheets.size());
+        const QJsonArray groups = json.value("groups").toArray();
+        QCOMPARE(groups.size(), 2);
+        QCOMPARE(groups[0].toObject().value("group").toInt(), 1);
+        QCOMPARE(groups[0].toObject().value("pages").toArray(), groupPages[0]);
+        QCOMPARE(groups[1].toObject().value("pages").toArray(), groupPages[1]);
+        QCOMPARE(groups[1].toObject().value("description").toString(),
+                 QStringLiteral("Group 2 \u00B7 %1 pages \u00B7 842\u00D71191 pt \u00B7 0\u00B0")
+                     .arg(groupPages[1].size()));
+        QCOMPARE(json.value("pagesWithoutText").toArray(), noText);
+        // The documented key order, not QJsonObject's alphabetical one.
+        QVERIFY(result.out.startsWith("{\n  \"pages\": 12,\n  \"groups\": ["));
+    }
+
+    // Every command admits its file first, with the open flow's messages.
+    void admission_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        for (const char* command : {"inspect", "words", "read", "export", "split"}) {
+            QTest::addRow("%s not a pdf", command) << command << "notpdf.pdf" << notPdf;
+            QTest::addRow("%s encrypted", command) << command << "encrypted.pdf" << encrypted;
+            QTest::addRow("%s folder", command) << command << "." << notPdf;
+            QTest::addRow("%s missing", command) << command << "missing.pdf"
+                                                 << "Open failed: No such file or directory";
+        }
+    }
+    void admission()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        const QString parent = freshParent(QStringLiteral("admission"));
+        QStringList args{command, path(file)};
+        if (command == QLatin1String("words"))
+            args << QStringLiteral("--page") << QStringLiteral("1");
+        if (command == QLatin1String("read") || command == QLatin1String("split"))
+            args << QStringLiteral("--regions") << path(QStringLiteral("regions.json"));
+        if (command == QLatin1String("export"))
+            args << QStringLiteral("--rows") << path(QStringLiteral("rows.json"));
+        if (command == QLatin1String("export") || command == QLatin1String("split"))
+            args << QStringLiteral("--into") << parent;
+        const Result result = run(args);
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QStringLiteral("planfolio-cli: ") + message + QLatin1Char('\n'));
+        QVERIFY(result.out.isEmpty());
+        QCOMPARE(exportFolders(parent), QStringList());
+    }
+
+    void read()
+    {
+        const Result result = run({QStringLiteral("read"), m_sample, QStringLiteral("--regions"),
+                                   path(QStringLiteral("regions.json"))});
+        QCOMPARE(result.exitCode, 0);
+        QJsonArray expected;
+        QJsonArray skipped;
+        for (const Fixtures::SampleSheet& sheet : Fixtures::sampleSheets()) {
+            if (sheet.imageOnly)
+                skipped.append(sheet.page + 1);
+            else
+                expected.append(QJsonObject{{"page", sheet.page + 1},
+                                            {"number", sheet.number},
+                                            {"title", sheet.title},
+                                            {"warning", false}});
+        }
+        QCOMPARE(result.json().value("rows").toArray(), expected);
+        QCOMPARE(result.json().value("skipped").toArray(), skipped);
+        QVERIFY(result.out.contains(
+            "{\"page\": 1, \"number\": \"A-001\", \"title\": \"COVER SHEET\", \"warning\": false}"));
+    }
+
+    void readPages_data()
+    {
+        QTest::addColumn<QString>("pages");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QList<int>>("read");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("list") << "12,4-5" << 0 << QList<int>{4, 5, 12} << "";
+        QTest::newRow("repeated") << "4,4-4" << 0 << QList<int>{4} << "";
+        QTest::newRow("only no-text")
+            << "3" << 1 << QList<int>{}
+            << "These pages have no extractable text. OCR is not supported. Enter their "
+               "numbers and titles directly in the table.";
+        QTest::newRow("page 0") << "0-2" << 2 << QList<int>{} << "--pages: page 0 is out of range";
+        QTest::newRow("past the end")
+            << "11-13" << 2 << QList<int>{} << "--pages: page 13 is out of range; the file has 12 pages";
+    }
+    void readPages()
+    {
+        QFETCH(QString, pages);
+        QFETCH(int, exitCode);
+        QFETCH(QList<int>, read);
+        QFETCH(QString, err);
+        const Result result = run({QStringLiteral("read"), m_sample, QStringLiteral("--regions"),
+                                   path(QStringLiteral("regions.json")), QStringLiteral("--pages"), pages});
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QList<int> got;
+        for (const QJsonValue& row : result.json().value("rows").toArray())
+            got.append(row.toObject().value("page").toInt());
+        QCOMPARE(got, read);
+    }
+
+    // Regions that the window's read refuses, and regions files that are
+    // not what they should be.
+    void readRefused_data()
+    {
+        QTest::addColumn<QByteArray>("regions");
+        QTest::addColumn<QString>("err");
+        const QJsonObject good = sampleRegions();
+        const auto with = [&good](const char* section, const char* key, const QJsonValue& value) {
+            QJsonObject copy = good;
+            QJsonObject inner = copy.value(section).toObject();
+            inner.insert(key, value);
+            copy.insert(section, inner);
+            return QJsonDocument(copy).toJson();
+        };
+        const QRectF number = Fixtures::sampleNumberRegion(0);
+        QTest::newRow("bad json") << QByteArray("{\"groups\": ") << "regions-x.json: is not valid JSON";
+        QTest::newRow("not an object") << QByteArray("[1]") << "regions-x.json: must hold a JSON object";
+        QTest::newRow("no regions") << QByteArray("{}")
+                                    << "Read failed: Select number and title regions for page 1.";
+        QTest::newRow("override without title")
+            << with("pages", "10", QJsonObject{{"number", rect(number)}})
+            << "Read failed: Select number and title regions for page 10.";
+        QTest::newRow("overlap") << with("groups", "1", pair(number, number.adjusted(5, 5, 5, 5)))
+                                 << "Read failed: Regions on page 1 are too small or overlap.";
+        QTest::newRow("too small") << with("groups", "2",
+                                           pair(QRectF(400, 20, 3, 30), Fixtures::sampleTitleRegion(1)))
+                                   << "Read failed: Regions on page 6 are too small or overlap.";
+        QTest::newRow("no such group") << with("groups", "3", pair(number, Fixtures::sampleTitleRegion(0)))
+                                       << "regions-x.json: group 3 does not exist; the PDF has 2 groups";
+        QTest::newRow("no such page") << with("pages", "13", pair(number, Fixtures::sampleTitleRegion(0)))
+                                      << "regions-x.json: page 13 does not exist; the PDF has 12 pages";
+        QTest::newRow("three numbers")
+            << with("groups", "1", QJsonObject{{"number", QJsonArray{1, 2, 3}}})
+            << "regions-x.json: groups.1.number must be [x, y, width, height] in points";
+        QTest::newRow("misspelt") << with("groups", "1", QJsonObject{{"tilte", rect(number)}})
+                                  << "regions-x.json: unknown key \"tilte\" in groups.1";
+    }
+    void readRefused()
+    {
+        QFETCH(QByteArray, regions);
+        QFETCH(QString, err);
+        const QString file = write(QStringLiteral("regions-x.json"), regions);
+        const Result result = run({QStringLiteral("read"), m_sample, QStringLiteral("--regions"), file});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith(QStringLiteral("planfolio-cli: ")), qPrintable(result.err));
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY(result.out.isEmpty());
+    }
+
+    // The boxes `words` reports are in the space regions use: fed back as
+    // regions they read the same words.
+    void wordsFeedBack()
+    {
+        const Fixtures::SampleSheet sheet = Fixtures::sampleSheets().at(3);
+        const Result result = run(
+            {QStringLiteral("words"), m_sample, QStringLiteral("--page"), QString::number(sheet.page + 1)});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.json().value("page").toInt(), sheet.page + 1);
+        QRectF number;
+        QRectF title;
+        const QStringList titleWords = sheet.title.split(QLatin1Char(' '));
+        for (const QJsonValue& value : result.json().value("words").toArray()) {
+            const QJsonArray b = value.toObject().value("box").toArray();
+            const QRectF box(b[0].toDouble(), b[1].toDouble(), b[2].toDouble(), b[3].toDouble());
+            const QString text = value.toObject().value("text").toString();
+            if (text == sheet.number && Fixtures::sampleNumberRegion(0).contains(box))
+                number = box;
+            if (titleWords.contains(text) && Fixtures::sampleTitleRegion(0).contains(box))
+                title = title.united(box);
+        }
+        QVERIFY(!number.isNull() && !title.isNull());
+        writeJson(QStringLiteral("fed-back.json"),
+                  {{"pages", QJsonObject{{QString::number(sheet.page + 1),
+                                          pair(number.adjusted(-0.5, -0.5, 0.5, 0.5),
+                                               title.adjusted(-0.5, -0.5, 0.5, 0.5))}}}});
+        const Result read = run({QStringLiteral("read"), m_sample, QStringLiteral("--regions"),
+                                 path(QStringLiteral("fed-back.json")), QStringLiteral("--pages"),
+                                 QString::number(sheet.page + 1)});
+        QCOMPARE(read.exitCode, 0);
+        const QJsonObject row = read.json().value("rows").toArray().at(0).toObject();
+        QCOMPARE(row.value("number").toString(), sheet.number);
+        QCOMPARE(row.value("title").toString(), sheet.title);
+    }
+
+    void exportSample()
+    {
+        const QString parent = freshParent(QStringLiteral("export"));
+        const Result result = run({QStringLiteral("export"), m_sample, QStringLiteral("--rows"),
+                                   path(QStringLiteral("rows.json")), QStringLiteral("--into"), parent});
+        QCOMPARE(result.exitCode, 0);
+        const QStringList folders = exportFolders(parent);
+        QCOMPARE(folders.size(), 1);
+        const QString folder = QDir(parent).absoluteFilePath(folders.first());
+        QCOMPARE(result.json().value("folder").toString(), folder);
+        QCOMPARE(result.json().value("files").toInt(), 12);
+
+        QList<std::tuple<int, QString, QString>> names;
+        for (const Fixtures::SampleSheet& sheet : Fixtures::sampleSheets()) {
+            names.append({sheet.page + 1, sheet.number, sheet.title});
+            const auto pdf = PdfDocument::openFile(folder + QLatin1Char('/') +
+                                                   DocumentSafety::sheetFilename(sheet.number, sheet.title));
+            QVERIFY(pdf);
+            QCOMPARE(pdf->pageCount(), 1);
+        }
+        QFile csv(folder + QStringLiteral("/register.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), expectedRegister(names));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 13);
+    }
+
+    void exportRefused_data()
+    {
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QString>("err");
+        const auto rows = [](const QJsonArray& list) {
+            return QJsonDocument(QJsonObject{{"rows", list}}).toJson();
+        };
+        const auto row = [](const QJsonValue& page, const QJsonValue& number, const QString& title) {
+            return QJsonObject{{"page", page}, {"number", number}, {"title", title}};
+        };
+        QTest::newRow("bad json") << QByteArray("{\"rows\": [") << "rows-x.json: is not valid JSON";
+        QTest::newRow("no rows") << QByteArray("{\"row\": []}") << "rows-x.json: needs a \"rows\" array";
+        QTest::newRow("row not object") << rows({1}) << "rows-x.json: row 1 is not an object";
+        QTest::newRow("empty") << rows({}) << "Read the selected regions first.";
+        QTest::newRow("duplicate") << rows({row(1, "A-101", "Plan"), row(2, "a-101", "Other")})
+                                   << "Duplicate numbers or filenames. Edit them before exporting.";
+        QTest::newRow("number not text") << rows({row(1, 101, "Plan")}) << "Invalid row data.";
+        QTest::newRow("slash") << rows({row(1, "A/101", "Plan")})
+                               << "Remove invalid or invisible filename characters, or shorten the name.";
+        // These pass the names check, so the export starts and removes its folder.
+        QTest::newRow("fractional page") << rows({row(1, "A", "Plan"), row(2.5, "B", "Plan")})
+                                         << "Export failed: A source page could not be copied.";
+        QTest::newRow("page as text") << rows({row(1, "A", "Plan"), row("2", "B", "Plan")})
+                                      << "Export failed: A source page could not be copied.";
+        QTest::newRow("page past end") << rows({row(1, "A", "Plan"), row(13, "B", "Plan")})
+                                       << "Export failed: A source page could not be copied.";
+        QTest::newRow("page 0") << rows({row(0, "A", "Plan")})
+                                << "Export failed: A source page could not be copied.";
+    }
+    void exportRefused()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(QString, err);
+        const QString parent = freshParent(QStringLiteral("refused"));
+        const QString file = write(QStringLiteral("rows-x.json"), rows);
+        const Result result = run({QStringLiteral("export"), m_sample, QStringLiteral("--rows"), file,
+                                   QStringLiteral("--into"), parent});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith(QStringLiteral("planfolio-cli: ")), qPrintable(result.err));
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY(result.out.isEmpty());
+        QCOMPARE(exportFolders(parent), QStringList());
+    }
+
+    void exportIntoNoFolder()
+    {
+        const Result result = run({QStringLiteral("export"), m_sample, QStringLiteral("--rows"),
+                                   path(QStringLiteral("rows.json")), QStringLiteral("--into"), m_sample});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.err.contains(QStringLiteral("is not an existing folder")));
+    }
+
+    void split()
+    {
+        const QString regions = writeJson(QStringLiteral("heavy-regions.json"), heavyRegions());
+        const QString parent = freshParent(QStringLiteral("split"));
+        const Result result = run({QStringLiteral("split"), m_heavy, QStringLiteral("--regions"), regions,
+                                   QStringLiteral("--into"), parent});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.json().value("files").toInt(), 4);
+        const QString folder = result.json().value("folder").toString();
+        QList<std::tuple<int, QString, QString>> names;
+        for (int i = 0; i < 4; ++i) {
+            names.append({i + 1, Fixtures::heavyNumber(i), Fixtures::heavyTitle(i)});
+            QVERIFY(QFile::exists(
+                folder + QLatin1Char('/') +
+                DocumentSafety::sheetFilename(Fixtures::heavyNumber(i), Fixtures::heavyTitle(i))));
+        }
+        QFile csv(folder + QStringLiteral("/register.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), expectedRegister(names));
+    }
+
+    // A number region that starts just past the centre of the number's
+    // first character reads the rest of the number, and the widened region
+    // takes the character in: a warning, refused unless accepted.
+    void splitWarnings()
+    {
+        const Fixtures::Built heavy = Fixtures::heavy(1);
+        const QRectF box = heavy.boxOf(0, Fixtures::heavyNumber(0));
+        QVERIFY(!box.isNull());
+        const double firstChar = box.width() * Fixtures::textWidth(QStringLiteral("A"), 10) /
+                                 Fixtures::textWidth(Fixtures::heavyNumber(0), 10);
+        const QRectF cut = box.adjusted(firstChar * 0.5 + 1, -4, 4, 4);
+        const QString regions = writeJson(QStringLiteral("cut-regions.json"), heavyRegions(cut));
+        const QStringList args{QStringLiteral("split"),     m_heavy,
+                               QStringLiteral("--regions"), regions,
+                               QStringLiteral("--into"),    freshParent(QStringLiteral("warned"))};
+
+        const Result refused = run(args);
+        QCOMPARE(refused.exitCode, 1);
+        QCOMPARE(refused.err, QStringLiteral("planfolio-cli: pages need an edge/text check: 1, 2, 3, 4\n"));
+        QCOMPARE(exportFolders(path(QStringLiteral("warned"))), QStringList());
+
+        const Result accepted = run(args + QStringList{QStringLiteral("--accept-warnings")});
+        QCOMPARE(accepted.exitCode, 0);
+        const QString name = Fixtures::heavyNumber(0).mid(1);
+        QVERIFY(QFile::exists(accepted.json().value("folder").toString() + QLatin1Char('/') +
+                              DocumentSafety::sheetFilename(name, Fixtures::heavyTitle(0))));
+    }
+
+    void splitNoText()
+    {
+        const QString parent = freshParent(QStringLiteral("notext"));
+        const Result result = run({QStringLiteral("split"), m_sample, QStringLiteral("--regions"),
+                                   path(QStringLiteral("regions.json")), QStringLiteral("--into"), parent,
+                                   QStringLiteral("--accept-warnings")});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QStringLiteral("planfolio-cli: pages have no text and need names: 3\n"));
+        QCOMPARE(exportFolders(parent), QStringList());
+    }
+
+    // A signal during an export cancels it through the engine, which
+    // removes the folder. 600 rows of two heavy sheets keep it busy long
+    // after the folder appears.
+    void signalCancelsExport_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("SIGINT") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    }
+    void signalCancelsExport()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, exitCode);
+        QJsonArray rows;
+        for (int i = 0; i < 600; ++i)
+            rows.append(QJsonObject{{"page", i % 4 + 1}, {"number", QString::number(i)}, {"title", "Sheet"}});
+        const QString rowsFile = writeJson(QStringLiteral("many-rows.json"), {{"rows", rows}});
+        const QString parent = freshParent(QStringLiteral("signal"));
+
+        QProcess process;
+        process.start(tool(), {QStringLiteral("export"), m_heavy, QStringLiteral("--rows"), rowsFile,
+                               QStringLiteral("--into"), parent});
+        QVERIFY(process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!exportFolders(parent).isEmpty(), 120000);
+        QCOMPARE(process.state(), QProcess::Running);
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                 QStringLiteral("planfolio-cli: Export cancelled; incomplete output removed.\n"));
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+        QCOMPARE(exportFolders(parent), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
