@@ -1,0 +1,310 @@
+// bench_window: how long the window's main thread stops answering while a
+// person opens a drawing set, looks at 20 pages, reads a group and exports.
+// A 10 ms precise timer ticks on the main thread throughout; the lateness of
+// each tick is a stall the person would feel. Every step is started from
+// the event loop, so the step's own main-thread work counts too. Prints the
+// longest stall per phase; asserts nothing. Run offscreen:
+//
+//   QT_QPA_PLATFORM=offscreen bench_window [--runs N] FILE
+//
+// FILE: a heavy set from fixturegen (its title-block regions are used).
+
+#include "App.h"
+#include "Fixtures.h"
+#include "RegionView.h"
+#include "SegmentedControl.h"
+#include "Toolkit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+// Answers the window's dialogs at once: the open panel with the bench file,
+// the folder chooser with a scratch folder; alerts are noted and dismissed.
+class BenchToolkit : public Toolkit
+{
+  public:
+    BenchToolkit(QString file, QString folder) : m_file(std::move(file)), m_folder(std::move(folder)) {}
+    QStringList alerts;
+
+    void alert(QWidget*, const QString& message, const QString&, const QString&) override
+    {
+        alerts.append(message);
+    }
+    std::optional<QString> chooseOpenPdf(QWidget*) override { return m_file; }
+    std::optional<QString> chooseFolder(QWidget*, const QString&) override { return m_folder; }
+    void openInFileManager(const QString&) override {}
+    void terminate() override {}
+
+  private:
+    QString m_file;
+    QString m_folder;
+};
+
+// Times every event the main thread handles (the outermost delivery only)
+// and keeps a tally, by event type and receiving class, of what was handled
+// since the stall meter's last tick, so that a stall can be traced to what
+// filled it: one long event, or a burst of short ones delivered back to
+// back (posted events are all delivered before timers get their turn).
+class TimingApplication : public QApplication
+{
+  public:
+    using QApplication::QApplication;
+
+    struct Tally
+    {
+        int count = 0;
+        double ms = 0;
+    };
+    using Window = QMap<QString, Tally>;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_depth > 0 || QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        // Taken before delivery: the receiver may be deleted by the event.
+        const QString what = QStringLiteral("event %1 to %2")
+                                 .arg(int(event->type()))
+                                 .arg(QLatin1String(receiver ? receiver->metaObject()->className() : "?"));
+        QElapsedTimer clock;
+        clock.start();
+        const bool result = QApplication::notify(receiver, event);
+        Tally& tally = m_window[what];
+        ++tally.count;
+        tally.ms += double(clock.nsecsElapsed()) / 1e6;
+        --m_depth;
+        return result;
+    }
+    // What was handled since the last call.
+    Window takeWindow() { return std::exchange(m_window, Window()); }
+
+  private:
+    int m_depth = 0;
+    Window m_window;
+};
+
+TimingApplication* timing()
+{
+    return static_cast<TimingApplication*>(QCoreApplication::instance());
+}
+
+// "3 × event 43 to App (41.0 ms), ..." for the three costliest entries.
+QString describe(const TimingApplication::Window& window)
+{
+    QList<QPair<QString, TimingApplication::Tally>> entries;
+    for (auto it = window.cbegin(); it != window.cend(); ++it)
+        entries.append({it.key(), it.value()});
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
+    QStringList parts;
+    for (qsizetype i = 0; i < entries.size() && i < 3; ++i)
+        parts.append(QStringLiteral("%1 × %2 (%3 ms)")
+                         .arg(entries[i].second.count)
+                         .arg(entries[i].first)
+                         .arg(entries[i].second.ms, 0, 'f', 1));
+    return parts.join(QStringLiteral(", "));
+}
+
+// The event loop's lateness: a 10 ms timer whose every tick is compared
+// with the time since the previous one. The longest stall is kept with what
+// the main thread handled during it.
+class StallMeter
+{
+  public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const double ms = double(m_clock.nsecsElapsed()) / 1e6;
+            m_clock.restart();
+            const TimingApplication::Window window = timing()->takeWindow();
+            if (ms - 10.0 > m_worst) {
+                m_worst = ms - 10.0;
+                m_during = describe(window);
+            }
+        });
+    }
+    void start()
+    {
+        m_worst = 0;
+        timing()->takeWindow();
+        m_clock.start();
+        m_timer.start();
+    }
+    // The longest stall since start() or the last take(), in ms, and what
+    // filled it.
+    double take(const char* phase)
+    {
+        const double worst = std::max(0.0, m_worst);
+        out() << "  " << phase << ": longest stall " << QString::number(worst, 'f', 1) << " ms, during it: "
+              << (m_during.isEmpty() ? QStringLiteral("nothing handled (the process was not running)")
+                                     : m_during)
+              << "\n";
+        m_worst = 0;
+        m_during.clear();
+        return worst;
+    }
+
+  private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    double m_worst = 0;
+    QString m_during;
+};
+
+// Runs `action` from the event loop, then keeps the loop running until
+// `done` holds (polled every 5 ms) or `timeoutMs` passes. False on timeout.
+bool step(const std::function<void()>& action, const std::function<bool()>& done, int timeoutMs = 600000)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    bool finished = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || clock.elapsed() > timeoutMs) {
+            finished = done();
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(0, [&] {
+        action();
+        poll.start(5);
+    });
+    loop.exec();
+    return finished;
+}
+
+struct Stalls
+{
+    double open = 0;
+    double pages = 0;
+    double read = 0;
+    double exportFiles = 0;
+};
+
+bool once(const QString& file, Stalls& stalls)
+{
+    QTemporaryDir parent;
+    auto toolkit = std::make_unique<BenchToolkit>(file, parent.path());
+    App app(std::move(toolkit));
+    app.applicationDidFinishLaunching();
+    // The window's first showing is start-up, not part of the session.
+    QElapsedTimer settle;
+    settle.start();
+    step([] {}, [&] { return settle.elapsed() > 500; });
+    StallMeter meter;
+    meter.start();
+
+    if (!step([&] { app.openPDF(); }, [&] { return !app.busy(); }) || !app.document) {
+        out() << "bench_window: open did not finish: " << app.status->text() << "\n";
+        return false;
+    }
+    stalls.open = std::max(stalls.open, meter.take("open"));
+
+    const int shown = std::min(20, int(app.rows.size()));
+    for (int i = 0; i < shown; ++i) {
+        bool arrived = false;
+        const QMetaObject::Connection c = QObject::connect(
+            app.pdf, &RegionView::imageArrived, [&](int page, QThread*) { arrived = arrived || page == i; });
+        step([&] { app.showPage(i); }, [&] { return arrived; }, 30000);
+        QObject::disconnect(c);
+    }
+    stalls.pages = std::max(stalls.pages, meter.take("show 20 pages"));
+
+    // Each of these is one gesture of the person, so one event of its own:
+    // the number drag, the title drag, the click on the read button.
+    step(
+        [&] {
+            app.mode->setSelectedSegment(0);
+            app.scope->setSelectedSegment(0);
+            app.selectRegion(Fixtures::heavyNumberRegion(), 0);
+        },
+        [] { return true; });
+    step([&] { app.selectRegion(Fixtures::heavyTitleRegion(), 0); }, [] { return true; });
+    step([&] { app.readRegions(); }, [&] { return !app.busy(); });
+    stalls.read = std::max(stalls.read, meter.take("read"));
+
+    step([&] { app.reviewed->setChecked(true); }, [] { return true; });
+    step([&] { app.exportFiles(); }, [&] { return !app.busy(); });
+    stalls.exportFiles = std::max(stalls.exportFiles, meter.take("export"));
+    out() << "  status after export: " << app.status->text() << "\n";
+    out().flush();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The application ignores its arguments; Qt gets only the program name.
+    int qtArgc = 1;
+    TimingApplication qt(qtArgc, argv);
+    int runs = 3;
+    QString file;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--runs") && i + 1 < argc)
+            runs = std::max(1, QString::fromLocal8Bit(argv[++i]).toInt());
+        else
+            file = arg;
+    }
+    if (file.isEmpty()) {
+        std::fprintf(stderr, "usage: bench_window [--runs N] FILE\n");
+        return 2;
+    }
+
+    std::vector<double> open, pages, read, exportFiles;
+    for (int run = 0; run < runs; ++run) {
+        Stalls stalls;
+        if (!once(file, stalls))
+            return 1;
+        open.push_back(stalls.open);
+        pages.push_back(stalls.pages);
+        read.push_back(stalls.read);
+        exportFiles.push_back(stalls.exportFiles);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    };
+    const double worst = std::max({median(open), median(pages), median(read), median(exportFiles)});
+    out() << "\nLongest main-thread stall in the window (10 ms timer lateness, median of " << runs
+          << " runs):\n\n"
+          << "| Phase | Longest stall | Target | Met |\n|---|---|---|---|\n";
+    const auto row = [](const char* phase, double ms) {
+        out() << "| " << phase << " | " << QString::number(ms, 'f', 1) << " ms | ≤ 50 ms | "
+              << (ms <= 50 ? "yes" : "NO") << " |\n";
+    };
+    row("Open", median(open));
+    row("Show 20 pages", median(pages));
+    row("Read the group", median(read));
+    row("Export", median(exportFiles));
+    row("Whole session", worst);
+    out().flush();
+    return 0;
+}
