@@ -6,7 +6,7 @@
 #include "Launch.h"
 #include "MainWindow.h"
 #include "MonoProgress.h"
-#include "ScriptedToolkit.h"
+#include "LaunchedApp.h"
 #include "SegmentedControl.h"
 
 #include <QApplication>
@@ -25,23 +25,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList enabledControls(const App& app)
-{
-    const QList<QPair<QString, QWidget*>> controls = {
-        {"openButton", app.openButton},     {"groupPicker", app.groupPicker},   {"exportButton", app.exportButton},
-        {"scope", app.scope},               {"mode", app.mode},                 {"readButton", app.readButton},
-        {"resetButton", app.resetButton},   {"inspectButton", app.inspectButton}, {"checkButton", app.checkButton},
-        {"reviewed", app.reviewed},         {"table", app.table},               {"cancelButton", app.cancelButton}};
-    QStringList names;
-    for (const auto& [name, widget] : controls) {
-        if (widget->isEnabled())
-            names << name;
-    }
-    if (app.pdf->acceptsRegions())
-        names << "regions";
-    return names;
-}
 
 QAction* findAction(QMenu* menu, const QString& title)
 {
@@ -65,10 +48,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        auto scripted = std::make_unique<ScriptedToolkit>();
-        toolkit = scripted.get();
-        app = std::make_unique<App>(std::move(scripted));
-        app->applicationDidFinishLaunching();
+        app = launchApp(&toolkit);
     }
     void cleanup() { app.reset(); }
 

@@ -5,7 +5,7 @@
 #include "App.h"
 #include "MainWindow.h"
 #include "MonoProgress.h"
-#include "ScriptedToolkit.h"
+#include "LaunchedApp.h"
 #include "SegmentedControl.h"
 #include "SerialWorker.h"
 
@@ -56,10 +56,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        auto scripted = std::make_unique<ScriptedToolkit>();
-        toolkit = scripted.get();
-        app = std::make_unique<App>(std::move(scripted));
-        app->applicationDidFinishLaunching();
+        app = launchApp(&toolkit);
         // Rows make the export button part of the picture.
         app->rows = {makeRow(0, ReviewState::needsRegions), makeRow(1, ReviewState::needsRegions)};
         app->refreshControls();

@@ -13,7 +13,7 @@
 #include "App.h"
 #include "MainWindow.h"
 #include "ReviewTableModel.h"
-#include "ScriptedToolkit.h"
+#include "LaunchedApp.h"
 #include "SegmentedControl.h"
 
 #include <QAbstractItemView>
@@ -37,10 +37,7 @@ class AppDriver
 
     AppDriver()
     {
-        auto scripted = std::make_unique<ScriptedToolkit>();
-        toolkit = scripted.get();
-        app = std::make_unique<App>(std::move(scripted));
-        app->applicationDidFinishLaunching();
+        app = launchApp(&toolkit);
     }
 
     // Waits (on the event loop) until no task runs.

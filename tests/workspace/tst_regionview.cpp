@@ -7,6 +7,7 @@
 #include "Fixtures.h"
 #include "MainWindow.h"
 #include "PdfDocument.h"
+#include "LaunchedApp.h"
 #include "ScriptedToolkit.h"
 
 #include <QNativeGestureEvent>
@@ -122,8 +123,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        app = std::make_unique<App>(std::make_unique<ScriptedToolkit>());
-        app->applicationDidFinishLaunching();
+        app = launchApp();
         view = app->pdf;
         selections.clear();
         view->selected = [this](const QRectF& rect, int page) { selections.append({rect, page}); };
