@@ -315,6 +315,9 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
         return 1;
     }
     const int pages = opened.document->pageCount();
+    qint64 keptBytes = 0;
+    for (const QByteArray& layer : std::as_const(opened.textLayers))
+        keptBytes += layer.size();
     QList<int> all;
     for (int i = 0; i < pages; ++i)
         all.append(i);
@@ -327,7 +330,7 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
           << " runs\n\n";
     out().flush();
 
-    std::vector<double> open, read, exportTime, pdftotext, qpdf, memory;
+    std::vector<double> open, read, keptRead, exportTime, pdftotext, qpdf, memory;
     double openCpu = 0, readCpu = 0, exportCpu = 0;
     std::vector<double> exportBytes, qpdfBytes;
     for (int run = 0; run < runs; ++run) {
@@ -346,6 +349,15 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
                 break;
             }
         }
+
+        // The window's and the CLI's read after an open: from the layers the
+        // open's scan kept.
+        QList<PageRead> keptReads;
+        keptRead.push_back(seconds([&] {
+            keptReads = DrawingWorkflow::read(opened.bytes, all, regions, token, {}, opened.textLayers);
+        }));
+        if (keptReads != reads)
+            out() << "bench_main: the read from kept layers differs from the read of the pages\n";
 
         QTemporaryDir ours;
         std::filesystem::path folder;
@@ -378,6 +390,10 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
          QStringLiteral("s"), pdftotextName, 0.6, QStringLiteral("≤ 0.6 ×")},
         {QStringLiteral("Read two regions on every page"), median(read), median(pdftotext),
          QStringLiteral("s"), pdftotextName, 0.6, QStringLiteral("≤ 0.6 ×")},
+        {QStringLiteral("Read two regions on every page after the open (kept layers)"), median(keptRead),
+         median(pdftotext), QStringLiteral("s"), pdftotextName, 0.05, QStringLiteral("≤ 0.05 ×")},
+        {QStringLiteral("Kept text layers of the open"), double(keptBytes), double(fileSize), QStringLiteral("B"),
+         QStringLiteral("file size"), 0.5, QStringLiteral("≤ 0.5 ×")},
         {QStringLiteral("Export every sheet (write, verify, register)"), median(exportTime), median(qpdf),
          QStringLiteral("s"), qpdfName, 1.5, QStringLiteral("≤ 1.5 ×")},
         {QStringLiteral("Export: total bytes of the sheets"), median(exportBytes), median(qpdfBytes),

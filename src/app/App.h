@@ -192,6 +192,9 @@ public:
     std::unique_ptr<SerialWorker> worker;
     std::shared_ptr<WorkCancellation> token;
     std::optional<QByteArray> sourceData;
+    // Every page's text layer as the open took it, replaced with sourceData
+    // (see KeptTextLayers).
+    KeptTextLayers textLayers;
     std::unique_ptr<PdfDocument> document;
     QList<DrawingGroup> groups;
     QMap<int, PageRegions> groupRegions;

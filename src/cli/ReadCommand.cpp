@@ -17,7 +17,8 @@ QList<PageRead> Commands::readPages(Session& session, const SourceFile::Opened& 
     QMap<int, PageRegions> map;
     for (const int index : pages)
         map.insert(index, regions.effective(index, opened.groups));
-    return session.read(opened.bytes, pages, map);
+    // The open's scan took every page's text layer; the read selects from it.
+    return session.read(opened.bytes, pages, map, opened.textLayers);
 }
 
 int Commands::read(const QStringList& args, Session& session)

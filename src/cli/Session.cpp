@@ -38,10 +38,11 @@ SourceFile::Opened Session::admit(const QString& path)
 }
 
 QList<PageRead> Session::read(const QByteArray& bytes, const QList<int>& pages,
-                              const QMap<int, PageRegions>& regions)
+                              const QMap<int, PageRegions>& regions, const KeptTextLayers& kept)
 {
     return guarded(QStringLiteral("Read failed: "), QStringLiteral("Read cancelled."), [&] {
-        return DrawingWorkflow::read(bytes, pages, regions, m_token, progressFor(QStringLiteral("Reading")));
+        return DrawingWorkflow::read(bytes, pages, regions, m_token, progressFor(QStringLiteral("Reading")),
+                                     kept);
     });
 }
 

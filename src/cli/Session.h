@@ -31,10 +31,11 @@ class Session
     // Throws CliFailure: "Open failed: " + message, or cancelled.
     SourceFile::Opened admit(const QString& path);
 
-    // DrawingWorkflow::read over `pages` with `regions`. Throws CliFailure:
+    // DrawingWorkflow::read over `pages` with `regions`, selecting from the
+    // open's kept text layers where it has them. Throws CliFailure:
     // "Read failed: " + message, or cancelled.
     QList<PageRead> read(const QByteArray& bytes, const QList<int>& pages,
-                         const QMap<int, PageRegions>& regions);
+                         const QMap<int, PageRegions>& regions, const KeptTextLayers& kept = {});
 
     // DocumentSafety::exportSheets with a document opened afresh from
     // `bytes`; returns the export folder's absolute path. Throws

@@ -30,6 +30,9 @@ int Commands::words(const QStringList& args, Session& session)
     const PageText layer = page->textLayer([&token] { return token.isCancelled(); });
     if (layer.aborted() || token.isCancelled())
         throw CliFailure(CliFailure::Cancelled, QStringLiteral("Cancelled."));
+    if (layer.failed())
+        throw CliFailure::refused(QStringLiteral("Page ") + QString::number(index + 1) +
+                                  QStringLiteral(" is unreadable."));
 
     OrderedJson words = OrderedJson::array();
     for (const PageText::Word& word : layer.words()) {

@@ -4,6 +4,7 @@
 #include "PageParallel.h"
 #include "PdfDocument.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -26,7 +27,7 @@ bool usable(const QRectF& r)
 }
 
 PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRegions>& regions,
-                  const WorkCancellation& cancel)
+                  const WorkCancellation& cancel, const KeptTextLayers& kept)
 {
     const std::optional<PdfPage> page = document.page(index);
     const auto entry = regions.constFind(index);
@@ -42,15 +43,21 @@ PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRe
         throw DrawingWorkflow::failure(
             QStringLiteral("Regions on page %1 are too small or overlap.").arg(index + 1));
 
-    // One text layer per page: every rectangle is then selected in memory.
-    const PageText layer = page->textLayer([&cancel] { return cancel.isCancelled(); });
-    if (layer.aborted()) {
-        cancel.check();
-        throw DrawingWorkflow::failure(couldNotRead());
+    // One text layer per page, kept from the open where it could be:
+    // every rectangle is then selected in memory.
+    std::optional<PageText> layer;
+    if (index < kept.size() && !kept[index].isEmpty())
+        layer = PageText::fromBytes(kept[index]);
+    if (!layer) {
+        layer = page->textLayer([&cancel] { return cancel.isCancelled(); });
+        if (layer->aborted() || layer->failed()) {
+            cancel.check();
+            throw DrawingWorkflow::failure(couldNotRead());
+        }
     }
     const QRectF cropBox = page->cropBox();
-    const DocumentSafety::RegionText numberText = DocumentSafety::read(layer, cropBox, number);
-    const DocumentSafety::RegionText titleText = DocumentSafety::read(layer, cropBox, title);
+    const DocumentSafety::RegionText numberText = DocumentSafety::read(*layer, cropBox, number);
+    const DocumentSafety::RegionText titleText = DocumentSafety::read(*layer, cropBox, title);
     return PageRead{index, numberText.text, titleText.text, numberText.warning || titleText.warning};
 }
 
@@ -58,7 +65,7 @@ PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRe
 
 QList<PageRead> DrawingWorkflow::read(const QByteArray& data, const QList<int>& pages,
                                       const QMap<int, PageRegions>& regions, const WorkCancellation& cancel,
-                                      const Progress& progress)
+                                      const Progress& progress, const KeptTextLayers& kept)
 {
     cancel.check();
     const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
@@ -68,11 +75,16 @@ QList<PageRead> DrawingWorkflow::read(const QByteArray& data, const QList<int>& 
     // One slot per requested position, so both threads write without
     // touching each other's results and the order is the requested one.
     std::vector<PageRead> results(static_cast<size_t>(pages.size()));
-    PageParallel::run(*document, static_cast<int>(pages.size()), cancel, progress,
-                      [&](int position, const PdfDocument& own) {
-                          results[static_cast<size_t>(position)] =
-                              readPage(own, pages.at(position), regions, cancel);
-                      });
+    const auto work = [&](int position, const PdfDocument& own) {
+        results[static_cast<size_t>(position)] = readPage(own, pages.at(position), regions, cancel, kept);
+    };
+    const bool allKept = std::all_of(pages.begin(), pages.end(), [&kept](int index) {
+        return index >= 0 && index < kept.size() && !kept[index].isEmpty();
+    });
+    // Selecting from kept layers costs microseconds a page: a second
+    // thread, with a document of its own, would cost more than it saves.
+    PageParallel::run(*document, static_cast<int>(pages.size()), cancel, progress, work,
+                      allKept ? 1 : PageParallel::defaultThreads());
     cancel.check();
     return QList<PageRead>(results.begin(), results.end());
 }

@@ -105,7 +105,8 @@ SourceFile::Opened SourceFile::open(QByteArray bytes, const WorkCancellation& ca
     };
     opened.groups = DrawingWorkflow::groups(*opened.document, cancel, phase(QStringLiteral("Grouping")));
     opened.noTextPages =
-        DrawingWorkflow::pagesWithoutText(*opened.document, cancel, phase(QStringLiteral("Checking text")));
+        DrawingWorkflow::pagesWithoutText(*opened.document, cancel, phase(QStringLiteral("Checking text")),
+                                          &opened.textLayers);
     cancel.check();
     opened.bytes = std::move(bytes);
     return opened;

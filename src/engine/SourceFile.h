@@ -28,6 +28,8 @@ struct Opened
     std::unique_ptr<PdfDocument> document;
     QList<DrawingGroup> groups;
     QSet<int> noTextPages;
+    // Every page's text layer as the scan took it, for the reads that follow.
+    KeptTextLayers textLayers;
 };
 
 // Progress of the open, by phase: (label, done, total) with the labels

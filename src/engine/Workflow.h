@@ -146,6 +146,14 @@ private:
 // that runs the operation.
 using Progress = std::function<void(int done, int total)>;
 
+// The text layers an open took, kept so that reads select from them
+// instead of interpreting every page again: entry i is page i's layer in
+// the compact form of PageText::toBytes(), or an empty array where that
+// page's layer was not kept (the document's layers would have passed the
+// memory bound) and must be taken again. Implicitly shared: copies are
+// cheap and may cross threads.
+using KeptTextLayers = QList<QByteArray>;
+
 namespace DrawingWorkflow {
 
 // A "Planfolio" error with code 1 carrying `message`; returned, not raised.
@@ -164,8 +172,16 @@ QList<DrawingGroup> groups(const PdfDocument& document, const WorkCancellation& 
 // from document.bytes(); results and progress order are those of the serial
 // scan. `progress` may run on either of those threads, never on two at once.
 // Throws CancellationError or PlanfolioError "Page N is unreadable.".
+// When `kept` is given it receives every page's layer, as long as the
+// layers together stay within keptLayerLimit() bytes; the rest are left
+// empty.
 QSet<int> pagesWithoutText(const PdfDocument& document, const WorkCancellation& cancel,
-                           const Progress& progress = {});
+                           const Progress& progress = {}, KeptTextLayers* kept = nullptr);
+
+// The memory bound of a document's kept text layers, in bytes (256 MB).
+qint64 keptLayerLimit();
+// Changes the bound, for tests of a document that passes it.
+void setKeptLayerLimit(qint64 bytes);
 
 // Reads number and title of each page in `pages` (in that order) with the
 // regions in `regions` (keyed by zero-based index), from a document opened
@@ -174,7 +190,10 @@ QSet<int> pagesWithoutText(const PdfDocument& document, const WorkCancellation& 
 // either thread but never on two at once; on failure the error of the first
 // failing page in the requested order. Throws CancellationError or a
 // PlanfolioError with the reading messages.
+// Pages whose layer is in `kept` are selected from it with no PDF work
+// (on the calling thread); the others are interpreted as above.
 QList<PageRead> read(const QByteArray& data, const QList<int>& pages, const QMap<int, PageRegions>& regions,
-                     const WorkCancellation& cancel, const Progress& progress = {});
+                     const WorkCancellation& cancel, const Progress& progress = {},
+                     const KeptTextLayers& kept = {});
 
 } // namespace DrawingWorkflow

@@ -12,20 +12,12 @@
 #include <exception>
 #include <mutex>
 
-namespace {
-
-// Poppler sends its diagnostics here instead of the console.
-void discardPopplerMessage(const QString&, const QVariant&) {}
-
-} // namespace
-
 namespace PdfInternal {
 
 void silenceLibraries()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        Poppler::setDebugErrorFunction(&discardPopplerMessage, QVariant());
         try {
             // Every QPDF object of this service also suppresses its own
             // warnings; the shared logger catches anything reported outside
@@ -63,6 +55,35 @@ std::optional<QRectF> boxRect(QPDFObjectHandle box)
 
 } // namespace PdfInternal
 
+bool PdfDocument::Impl::loadIn(HelperChannel& channel)
+{
+    const HelperChannel::Answer answer =
+        channel.call(HelperWire::Request::Load, QByteArray(), pdfHelperSettings().textSeconds, {});
+    std::int32_t count = -1;
+    HelperWire::Reader in(answer.payload);
+    // Page i must be the same page for both libraries; a damaged page tree
+    // that they read differently makes every page's text untrustworthy.
+    return answer.outcome == HelperChannel::Outcome::Ok && in.get(count) && count == int(pages.size());
+}
+
+bool PdfDocument::Impl::switchToRepair()
+{
+    if (usingRepair || !textSource)
+        return false;
+    usingRepair = true;
+    const QByteArray original = bytes;
+    std::shared_ptr<SharedSource> repaired =
+        textSource->repaired([&original] { return PdfInternal::repairedCopy(original); });
+    if (!repaired)
+        return false;
+    auto channel = std::make_unique<HelperChannel>(repaired);
+    if (!loadIn(*channel))
+        return false;
+    textSource = std::move(repaired);
+    helper = std::move(channel);
+    return true;
+}
+
 bool PdfDocument::Impl::ensurePoppler()
 {
     if (textLayerState != TextLayerState::NotLoaded)
@@ -70,42 +91,38 @@ bool PdfDocument::Impl::ensurePoppler()
     textLayerState = TextLayerState::Failed;
     if (locked || !qpdf)
         return false;
-    PdfInternal::silenceLibraries();
-    auto device = std::make_unique<QBuffer>(&bytes);
-    if (!device->open(QIODevice::ReadOnly))
+    textSource = SharedSource::forBytes(bytes);
+    if (!textSource)
         return false;
-    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(device.get());
-    if (!doc || doc->isLocked())
+    helper = std::make_unique<HelperChannel>(textSource);
+    if (!loadIn(*helper) && !switchToRepair())
         return false;
-    // Page i must be the same page for both libraries; a damaged page tree
-    // that they read differently makes every page's text untrustworthy.
-    if (doc->numPages() != int(pages.size()))
-        return false;
-    doc->setRenderHint(Poppler::Document::Antialiasing, true);
-    doc->setRenderHint(Poppler::Document::TextAntialiasing, true);
-    doc->setPaperColor(Qt::white);
-    popplerDevice = std::move(device);
-    poppler = std::move(doc);
     textLayerState = TextLayerState::Loaded;
     return true;
 }
 
-std::unique_ptr<Poppler::Page> PdfDocument::Impl::popplerPage(int index)
+HelperChannel::Answer PdfDocument::Impl::pageWork(HelperWire::Request kind, const QByteArray& payload,
+                                                  double seconds, const AbortCheck& abort)
 {
-    if (index < 0 || index >= int(pages.size()) || !ensurePoppler())
-        return nullptr;
-    return poppler->page(index);
+    if (!ensurePoppler())
+        return HelperChannel::Answer{HelperChannel::Outcome::Failed, {}};
+    HelperChannel::Answer answer = helper->call(kind, payload, seconds, abort);
+    // A page poppler cannot build (for example after an entry of the wrong
+    // type earlier in the page tree) may build from the repaired copy. A
+    // page that crashed the helper or broke a limit is not tried again: it
+    // would only cost the same again.
+    if (answer.outcome == HelperChannel::Outcome::Failed && switchToRepair())
+        answer = helper->call(kind, payload, seconds, abort);
+    return answer;
 }
 
 PdfDocument::PdfDocument(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 
 PdfDocument::~PdfDocument()
 {
-    // poppler reads through the device and qpdf reads the buffer in place:
-    // release them before the bytes they read.
+    // qpdf reads the buffer in place: release it before the bytes it reads.
     if (d) {
-        d->poppler.reset();
-        d->popplerDevice.reset();
+        d->helper.reset();
         d->pages.clear();
         d->qpdf.reset();
     }

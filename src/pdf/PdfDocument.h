@@ -32,6 +32,22 @@
 class PageText;
 class PdfPage;
 
+// The text layer and rendering are done by a helper process (see
+// PdfHelper.h), so that a hostile or broken file can cost at most one
+// page's answer. These are its limits: the helper's address space, and how
+// long one page's text or one render may take before the helper is killed
+// and the page counts as unreadable. Process-wide; any thread. Tests
+// shorten the limits and point `program` at a helper that misbehaves.
+struct PdfHelperSettings
+{
+    QString program; // empty: planfolio-pdf-helper beside this executable
+    qint64 memoryBytes = 1LL << 30;
+    double textSeconds = 30;
+    double renderSeconds = 10;
+};
+PdfHelperSettings pdfHelperSettings();
+void setPdfHelperSettings(const PdfHelperSettings& settings);
+
 // Polled during long poppler work (text extraction, rendering); returning
 // true abandons the work early. Called on the thread doing the work.
 using AbortCheck = std::function<bool()>;
@@ -79,6 +95,13 @@ public:
     // i would then not be the same page for both, so text queries give
     // empty results and renders null images. The answer never changes once
     // given. Can take as long as poppler needs to parse the file.
+    //
+    // When poppler cannot load the bytes, counts other pages, or later
+    // cannot build one of the pages, the service tries once to recover: qpdf
+    // rewrites the document in memory (repairing what it can, and dropping
+    // page entries of a type poppler refuses to build a page with) and
+    // poppler is given that copy for text and display alike. The copy is
+    // never written to disk; page copies and exports use the original.
     bool loadTextLayer() const;
 
     // Writes page `index` alone into a new PDF, as bytes: the page with its
@@ -137,20 +160,25 @@ public:
     QString referenceText(const QRectF& userRect) const;
     // The page's text layer, taken once (one interpretation of the page),
     // for selecting many rectangles. Marked aborted, and empty, when
-    // `abort` fired.
+    // `abort` fired; marked failed, and empty, when the text library could
+    // not take it (it cannot build the page, even from the repaired copy;
+    // the helper crashed or broke its memory or time limit). Polls `abort`
+    // at least every 20 ms and returns within half a second of it firing.
     PageText textLayer(const AbortCheck& abort = {}) const;
 
     // Renders the crop box with the stored rotation applied at `dpi`
     // (72 = one pixel a point), on white: displaySize() × dpi / 72 pixels.
-    // Null image when aborted or failed.
-    QImage render(double dpi, const AbortCheck& abort = {}) const;
+    // Null image when aborted or failed; `failed`, when given, tells the
+    // second from the first (the page cannot be displayed).
+    QImage render(double dpi, const AbortCheck& abort = {}, bool* failed = nullptr) const;
     // Renders the part of the crop box inside `userRect` as displayed
     // (rotation applied), at `dpi`: the whole pixels of render(dpi) that
     // cover it, so its top-left pixel is displayTransform() of the
     // rectangle (clipped to the crop box), scaled and rounded down. Null
     // when the rectangle misses the crop box, `dpi` is not positive, or the
-    // work was aborted or failed.
-    QImage renderRegion(const QRectF& userRect, double dpi, const AbortCheck& abort = {}) const;
+    // work was aborted or failed (`failed` as for render()).
+    QImage renderRegion(const QRectF& userRect, double dpi, const AbortCheck& abort = {},
+                        bool* failed = nullptr) const;
 
     // User space → displayed page (crop box top-left origin, rotation
     // applied, y down, points): the one mapping shared by text selection,
@@ -208,8 +236,24 @@ public:
     // The whole text in text-layer order.
     QString allText() const;
     const QList<Word>& words() const { return m_words; }
+    // The work was abandoned through its abort check: the layer is empty
+    // and says nothing about the page.
     bool aborted() const { return m_aborted; }
     void setAborted(bool a) { m_aborted = a; }
+    // The text library could not take this page's layer (it could not
+    // build the page, broke a limit, or stopped working). Empty, and not
+    // to be taken for a page without text.
+    bool failed() const { return m_failed; }
+    void setFailed(bool f) { m_failed = f; }
+
+    // A compact encoding of the characters and words (boxes kept to float
+    // precision, about 20 bytes a character), for keeping a document's
+    // layers in memory and for passing them between processes. The flags
+    // above are not encoded.
+    QByteArray toBytes() const;
+    // The layer encoded by toBytes(); nothing when `bytes` is not such an
+    // encoding.
+    static std::optional<PageText> fromBytes(const QByteArray& bytes);
 
 private:
     // One line of the layer: its characters m_chars[first..last], the
@@ -228,4 +272,5 @@ private:
     QList<Line> m_lines;
     QPointF m_primary{1, 0}; // the direction most of the text runs in
     bool m_aborted = false;
+    bool m_failed = false;
 };

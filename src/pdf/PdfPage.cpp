@@ -6,6 +6,8 @@
 
 #include <QStringView>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -23,22 +25,25 @@ int displayedRotation(int stored)
     return (r % 90 == 0) ? r : 0;
 }
 
-// Poppler's abort hooks take a QVariant: it carries the address of the
-// caller's AbortCheck, which outlives the call that polls it.
-bool shouldAbort(const QVariant& closure)
-{
-    const auto* check = reinterpret_cast<const AbortCheck*>(closure.value<quintptr>());
-    return check && *check && (*check)();
-}
+using HelperWire::Request;
+using Outcome = HelperChannel::Outcome;
 
-QVariant abortClosure(const AbortCheck& abort)
+// An image the helper sent: its geometry, then its pixels.
+QImage decodeImage(const QByteArray& payload)
 {
-    return QVariant::fromValue(quintptr(&abort));
-}
-
-bool isAborted(const AbortCheck& abort)
-{
-    return abort && abort();
+    HelperWire::Reader in(payload);
+    std::int32_t w = 0, h = 0, format = 0, stride = 0;
+    if (!in.get(w) || !in.get(h) || !in.get(format) || !in.get(stride) || w <= 0 || h <= 0 || stride < 4 * w)
+        return QImage();
+    const QByteArray pixels = in.rest();
+    if (pixels.size() != qsizetype(stride) * h)
+        return QImage();
+    QImage image(w, h, QImage::Format(format));
+    if (image.isNull() || image.bytesPerLine() < 4 * w)
+        return QImage();
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image.scanLine(y), pixels.constData() + qsizetype(y) * stride, size_t(4 * w));
+    return image;
 }
 
 } // namespace
@@ -137,63 +142,26 @@ PageText PdfPage::textLayer(const AbortCheck& abort) const
 {
     PageText result;
     try {
-        std::unique_ptr<Poppler::Page> page = m_doc->impl().popplerPage(m_index);
-        if (!page)
-            return result;
-        if (isAborted(abort)) {
+        HelperWire::Writer request;
+        request.put(std::int32_t(m_index)).putTransform(displayTransform());
+        const HelperChannel::Answer answer =
+            m_doc->impl().pageWork(Request::Text, request.bytes(), pdfHelperSettings().textSeconds, abort);
+        if (answer.outcome == Outcome::Aborted) {
             result.setAborted(true);
             return result;
         }
-        const std::vector<std::unique_ptr<Poppler::TextBox>> boxes =
-            abort ? page->textList(Poppler::Page::Rotate0, &shouldAbort, abortClosure(abort))
-                  : page->textList(Poppler::Page::Rotate0);
-        // Poppler hands back whatever it had when it stopped; a partial
-        // layer would read as missing text, so it is dropped.
-        if (isAborted(abort)) {
-            result.setAborted(true);
+        std::optional<PageText> layer;
+        if (answer.outcome == Outcome::Ok)
+            layer = PageText::fromBytes(answer.payload);
+        if (!layer) {
+            result.setFailed(true);
             return result;
         }
-
-        const QTransform toUser = displayTransform().inverted();
-        QList<PageText::Char> chars;
-        QList<PageText::Word> words;
-        words.reserve(qsizetype(boxes.size()));
-        int line = 0;
-        for (const auto& box : boxes) {
-            const QString text = box->text();
-            const QRectF wordBox = box->boundingBox();
-            words.append({text, toUser.mapRect(wordBox)});
-            const bool lineEnd = box->nextWord() == nullptr;
-            // Character boxes come one per code point, so a character
-            // outside the basic plane gives two QChars sharing one box.
-            int codePoint = 0;
-            for (qsizetype i = 0; i < text.size(); ++codePoint) {
-                const qsizetype width = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-                QRectF charBox = box->charBoundingBox(codePoint);
-                if (charBox.isNull())
-                    charBox = wordBox;
-                const QPointF centre = toUser.map(charBox.center());
-                for (qsizetype k = 0; k < width; ++k) {
-                    PageText::Char c;
-                    c.ch = text.at(i + k);
-                    c.centre = centre;
-                    c.box = toUser.mapRect(charBox);
-                    c.line = line;
-                    const bool last = i + k + 1 == text.size();
-                    c.spaceAfter = last && box->hasSpaceAfter();
-                    c.lineEnd = last && lineEnd;
-                    chars.append(c);
-                }
-                i += width;
-            }
-            if (lineEnd)
-                ++line;
-        }
-        result = PageText(std::move(chars), std::move(words));
+        return std::move(*layer);
     } catch (const std::exception&) {
-        return PageText();
+        result.setFailed(true);
+        return result;
     }
-    return result;
 }
 
 QString PdfPage::text(const AbortCheck& abort) const
@@ -220,36 +188,64 @@ QString PdfPage::referenceText(const QRectF& userRect) const
     if (!(userRect.width() > 0) || !(userRect.height() > 0))
         return QString();
     try {
-        std::unique_ptr<Poppler::Page> page = m_doc->impl().popplerPage(m_index);
-        if (!page)
+        const QRectF shown = displayTransform().mapRect(userRect);
+        HelperWire::Writer request;
+        request.put(std::int32_t(m_index)).put(shown.x()).put(shown.y()).put(shown.width()).put(shown.height());
+        const HelperChannel::Answer answer =
+            m_doc->impl().pageWork(Request::Reference, request.bytes(), pdfHelperSettings().textSeconds, {});
+        if (answer.outcome != Outcome::Ok)
             return QString();
-        return page->text(displayTransform().mapRect(userRect));
+        return QString(reinterpret_cast<const QChar*>(answer.payload.constData()), answer.payload.size() / 2);
     } catch (const std::exception&) {
         return QString();
     }
 }
 
-QImage PdfPage::render(double dpi, const AbortCheck& abort) const
+namespace {
+
+// One render through the helper: the whole displayed page (w, h of -1) or
+// the pixels (x, y, w, h) of it at `dpi`.
+QImage renderThroughHelper(PdfDocument::Impl& d, int index, double dpi, const int (&rect)[4],
+                           const AbortCheck& abort, bool* failed)
 {
-    if (!(dpi > 0) || !std::isfinite(dpi))
-        return QImage();
+    if (failed)
+        *failed = false;
     try {
-        std::unique_ptr<Poppler::Page> page = m_doc->impl().popplerPage(m_index);
-        if (!page || isAborted(abort))
+        HelperWire::Writer request;
+        request.put(std::int32_t(index)).put(dpi);
+        for (int v : rect)
+            request.put(std::int32_t(v));
+        const HelperChannel::Answer answer =
+            d.pageWork(Request::Render, request.bytes(), pdfHelperSettings().renderSeconds, abort);
+        if (answer.outcome == Outcome::Aborted || (abort && abort()))
             return QImage();
-        QImage image = page->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr,
-                                           abort ? &shouldAbort : nullptr, abortClosure(abort));
-        // An abandoned render is a partly painted page: never show it.
-        if (isAborted(abort))
-            return QImage();
+        QImage image = answer.outcome == Outcome::Ok ? decodeImage(answer.payload) : QImage();
+        if (image.isNull() && failed)
+            *failed = true;
         return image;
     } catch (const std::exception&) {
+        if (failed)
+            *failed = true;
         return QImage();
     }
 }
 
-QImage PdfPage::renderRegion(const QRectF& userRect, double dpi, const AbortCheck& abort) const
+} // namespace
+
+QImage PdfPage::render(double dpi, const AbortCheck& abort, bool* failed) const
 {
+    if (failed)
+        *failed = false;
+    if (!(dpi > 0) || !std::isfinite(dpi))
+        return QImage();
+    const int whole[4] = {-1, -1, -1, -1};
+    return renderThroughHelper(m_doc->impl(), m_index, dpi, whole, abort, failed);
+}
+
+QImage PdfPage::renderRegion(const QRectF& userRect, double dpi, const AbortCheck& abort, bool* failed) const
+{
+    if (failed)
+        *failed = false;
     if (!(dpi > 0) || !std::isfinite(dpi))
         return QImage();
     const QRectF shown =
@@ -264,16 +260,6 @@ QImage PdfPage::renderRegion(const QRectF& userRect, double dpi, const AbortChec
     const int h = int(std::ceil(shown.bottom() * scale)) - y;
     if (w <= 0 || h <= 0)
         return QImage();
-    try {
-        std::unique_ptr<Poppler::Page> page = m_doc->impl().popplerPage(m_index);
-        if (!page || isAborted(abort))
-            return QImage();
-        QImage image = page->renderToImage(dpi, dpi, x, y, w, h, Poppler::Page::Rotate0, nullptr, nullptr,
-                                           abort ? &shouldAbort : nullptr, abortClosure(abort));
-        if (isAborted(abort))
-            return QImage();
-        return image;
-    } catch (const std::exception&) {
-        return QImage();
-    }
+    const int part[4] = {x, y, w, h};
+    return renderThroughHelper(m_doc->impl(), m_index, dpi, part, abort, failed);
 }

@@ -74,6 +74,7 @@ void adoptOpened(App& app, SourceFile::Opened opened)
     // The page view lets go of the previous document before it is freed.
     std::unique_ptr<PdfDocument> previous = std::move(app.document);
     app.sourceData = std::move(opened.bytes);
+    app.textLayers = std::move(opened.textLayers);
     app.document = std::move(opened.document);
     app.pdf->setDocument(app.document.get());
     previous.reset();

@@ -72,12 +72,13 @@ void App::readRegions()
     const int skipped = int(candidates.size() - pages.size());
 
     // `this` stays valid for the job: the destructor waits for it.
-    submit([this, data = *sourceData, pages, regions, cancel, skipped] {
+    // The kept text layers travel as an implicitly shared copy: the read
+    // selects from them without interpreting a page again.
+    submit([this, data = *sourceData, layers = textLayers, pages, regions, cancel, skipped] {
         try {
-            const QList<PageRead> results =
-                DrawingWorkflow::read(data, pages, regions, *cancel, [this](int done, int total) {
-                    report(done, total, QStringLiteral("Reading"));
-                });
+            const QList<PageRead> results = DrawingWorkflow::read(
+                data, pages, regions, *cancel,
+                [this](int done, int total) { report(done, total, QStringLiteral("Reading")); }, layers);
             deliver([this, results, cancel, skipped] {
                 if (cancel->isCancelled()) {
                     finish(cancelledText);

@@ -145,13 +145,13 @@ void PageRenderer::run()
         result.dpi = next.dpi;
         result.thread = QThread::currentThread();
         if (next.region.isNull()) {
-            result.image = page->render(next.dpi, abort);
+            result.image = page->render(next.dpi, abort, &result.failed);
         } else {
             result.region = next.region.normalized().intersected(page->cropBox());
             if (!result.region.isEmpty())
-                result.image = page->renderRegion(result.region, next.dpi, abort);
+                result.image = page->renderRegion(result.region, next.dpi, abort, &result.failed);
         }
-        if (result.image.isNull() || abort())
+        if ((result.image.isNull() && !result.failed) || abort())
             continue;
 
         // The renderer outlives this thread (its destructor joins it), and a

@@ -36,6 +36,9 @@ public:
         // box); a null rectangle when it shows the whole crop box.
         QRectF region;
         QImage image;
+        // The page could not be rendered (the image is then null): the PDF
+        // library failed on it or broke its limits.
+        bool failed = false;
         // The thread that rendered it (never the main thread).
         QThread* thread = nullptr;
     };
@@ -62,7 +65,8 @@ public:
     QThread* thread() const;
 
 Q_SIGNALS:
-    // A current (not stale) image, on the main thread.
+    // A current (not stale) image, or a current request that failed, on the
+    // main thread.
     void rendered(const PageRenderer::Result& result);
 
 private:

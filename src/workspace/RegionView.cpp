@@ -88,6 +88,7 @@ void RegionView::showPage(int index)
     m_displaySize = page->displaySize();
     m_zoom = 1;
     m_image = QImage();
+    m_renderFailed = false;
     m_imageThread = nullptr;
     m_requestedPage = -1;
     updateScrollBars();
@@ -330,6 +331,10 @@ void RegionView::paintEvent(QPaintEvent*)
     if (!m_image.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(toViewport.mapRect(m_imageRect), m_image);
+    } else if (m_renderFailed) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(sheet.intersected(QRectF(viewport()->rect())), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("This page could not be displayed."));
     }
 
     painter.setRenderHint(QPainter::Antialiasing);
@@ -410,6 +415,7 @@ void RegionView::imageRendered(const PageRenderer::Result& result)
 {
     if (result.channel != 0 || result.page != m_page)
         return;
+    m_renderFailed = result.failed;
     m_image = result.image;
     m_imageRect = result.region.isNull() ? QRectF(QPointF(0, 0), m_displaySize) : m_display.mapRect(result.region);
     m_imageThread = result.thread;

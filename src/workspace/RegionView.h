@@ -96,6 +96,9 @@ public:
     // --- Image -------------------------------------------------------------
     // An image of the shown page has arrived since it was shown.
     bool hasImage() const { return !m_image.isNull(); }
+    // The last render of the shown page failed; the view shows "This page
+    // could not be displayed." in its place.
+    bool renderFailed() const { return m_renderFailed; }
     // The thread that made that image.
     QThread* imageThread() const { return m_imageThread; }
     PageRenderer* renderer() const { return m_renderer; }
@@ -149,6 +152,8 @@ private:
     QRectF m_requestedRegion;
     int m_requestedPage = -1;
     QImage m_image;
+    // The last render of the shown page failed: the view says so.
+    bool m_renderFailed = false;
     QRectF m_imageRect; // in displayed-page points
     QThread* m_imageThread = nullptr;
 };

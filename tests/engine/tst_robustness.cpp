@@ -3,8 +3,10 @@
 // text layer, the grouping and each page's text — each in a child
 // process with a time and memory limit, so that one hostile file can neither
 // stall nor exhaust the suite. A file must come out admitted, refused with
-// one of admission's messages, or unreadable; none may crash. Files known to
-// be hostile to the text library may hit a limit: their outcome is recorded.
+// one of admission's messages, or unreadable; none may crash. The text
+// library runs in the PDF service's helper process under its own limits.
+// Files known to be hostile to it may hit a limit: their outcome is
+// recorded.
 
 #include "DocumentSafety.h"
 #include "Fixtures.h"
@@ -65,7 +67,12 @@ QString examine(const QByteArray& bytes)
             const std::optional<PdfPage> page = document->page(i);
             if (!page)
                 return QStringLiteral("failed: page %1 vanished after admission").arg(i + 1);
-            abandoned = page->textLayer(abort).aborted() || abort();
+            const PageText layer = page->textLayer(abort);
+            // As the open's scan reports it: a layer the text library could
+            // not take makes the page unreadable, never a page without text.
+            if (layer.failed())
+                return QStringLiteral("refused: Page %1 is unreadable.").arg(i + 1);
+            abandoned = layer.aborted() || abort();
             if (!abandoned) {
                 page->text(abort);
                 abandoned = abort();
@@ -169,7 +176,8 @@ QString examineIsolated(const QByteArray& bytes)
 bool acceptable(const QString& outcome)
 {
     static const QRegularExpression admitted(QStringLiteral("^admitted: [1-9][0-9]* pages, [1-9][0-9]* groups$"));
-    static const QRegularExpression unreadablePage(QStringLiteral("^refused: Page [1-9][0-9]* could not be read\\.$"));
+    static const QRegularExpression unreadablePage(
+        QStringLiteral("^refused: Page [1-9][0-9]* (could not be read|is unreadable)\\.$"));
     if (outcome.startsWith(QLatin1String("unreadable")) || admitted.match(outcome).hasMatch()
         || unreadablePage.match(outcome).hasMatch())
         return true;
@@ -198,6 +206,9 @@ QString expectedPrefix(const QString& name)
         {QStringLiteral("glasgow-revD0-schematic-11-sheets.pdf"), QStringLiteral("admitted: 11 pages")},
         {QStringLiteral("glasgow-test-jig-schematic-3-sheets.pdf"), QStringLiteral("admitted: 3 pages")},
         {QStringLiteral("qpdf-link-annots-dest-other-pages.pdf"), QStringLiteral("admitted: 4 pages")},
+        // Its image would need 1.16 GB: the helper's memory limit stops it
+        // at once, and an answer cut short by the limit is no answer.
+        {QStringLiteral("pdfjs-content-stream-bomb.pdf"), QStringLiteral("refused: Page 1 is unreadable.")},
     };
     for (const auto& [file, prefix] : known) {
         if (file == name)
@@ -209,8 +220,7 @@ QString expectedPrefix(const QString& name)
 // Files built to hang or exhaust the text library.
 bool hostile(const QString& name)
 {
-    return name.contains(QLatin1String("content-stream-bomb"))
-        || name.contains(QLatin1String("acroform-exponential-field-dag"));
+    return name.contains(QLatin1String("acroform-exponential-field-dag"));
 }
 
 Fixtures::Document threeSheets()

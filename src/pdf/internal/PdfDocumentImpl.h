@@ -1,25 +1,23 @@
 #pragma once
 
-// Private to src/pdf: the state behind a PdfDocument. This is the one header
-// that names qpdf and poppler types; no public header includes it, so the
-// libraries stay private to the PDF service.
+// Private to src/pdf: the state behind a PdfDocument. It names qpdf types;
+// no public header includes it, so the library stays private to the PDF
+// service. Poppler runs in the helper process only (HelperServer.cpp).
 
 #include "PdfDocument.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <poppler-qt6.h>
-
-#include <QBuffer>
+#include "internal/HelperChannel.h"
 
 #include <memory>
 #include <vector>
 
 struct PdfDocument::Impl
 {
-    // The document's bytes. qpdf and poppler both read this buffer in place,
-    // so it must outlive them: it is declared first and destroyed last.
+    // The document's bytes. qpdf reads this buffer in place, so it must
+    // outlive it: it is declared first and destroyed last.
     QByteArray bytes;
 
     bool locked = false;
@@ -31,10 +29,12 @@ struct PdfDocument::Impl
 
     enum class TextLayerState { NotLoaded, Loaded, Failed };
     TextLayerState textLayerState = TextLayerState::NotLoaded;
-    // poppler reads `bytes` through this device; it lives as long as the
-    // poppler document does.
-    std::unique_ptr<QBuffer> popplerDevice;
-    std::unique_ptr<Poppler::Document> poppler;
+    // The bytes the helper reads: the original, or qpdf's repaired copy
+    // once the original proved unreadable to poppler.
+    std::shared_ptr<SharedSource> textSource;
+    bool usingRepair = false;
+    // The helper process that does this document's poppler work.
+    std::unique_ptr<HelperChannel> helper;
 
     // The text layer of the page last asked for a rectangle, so that reading
     // several regions of one page interprets it once.
@@ -46,21 +46,36 @@ struct PdfDocument::Impl
     // out on the first copy, before qpdf pushes inherited attributes down.
     std::vector<bool> sharesResources;
 
-    // Loads poppler on first use; false when it cannot be loaded, the file is
-    // locked, or poppler counts a different number of pages than qpdf.
+    // Starts the helper and has it load the document on first use; false
+    // when the file is locked, or poppler cannot load it or counts a
+    // different number of pages than qpdf, even from the repaired copy.
     bool ensurePoppler();
-    // poppler's page `index`, or null when the text layer is not available.
-    std::unique_ptr<Poppler::Page> popplerPage(int index);
+    // Asks the helper for page work (the request's payload starts with the
+    // page index). A page the library fails on is asked again once from
+    // the repaired copy; a helper lost to a crash or a limit is not.
+    HelperChannel::Answer pageWork(HelperWire::Request kind, const QByteArray& payload, double seconds,
+                                   const AbortCheck& abort);
+
+private:
+    // Switches the helper to qpdf's repaired copy, once; false when there
+    // is none or poppler cannot use it either.
+    bool switchToRepair();
+    bool loadIn(HelperChannel& channel);
 };
 
 namespace PdfInternal {
 
-// Silences both libraries' console output, once per process; safe to call
-// from any thread.
+// Silences qpdf's console output, once per process; safe to call from any
+// thread. (The helper silences poppler in its own process.)
 void silenceLibraries();
 
 // The page's box as a normalised rectangle in user space; nothing when `box`
 // is not an array of four numbers.
 std::optional<QRectF> boxRect(QPDFObjectHandle box);
+
+// The document in `bytes` rewritten by qpdf into memory, with every page
+// entry removed whose type poppler refuses to build a page with; nothing
+// when qpdf cannot read or write it. Pages keep their order.
+std::optional<QByteArray> repairedCopy(const QByteArray& bytes);
 
 } // namespace PdfInternal
