@@ -409,6 +409,24 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
     };
     out() << "\nCores kept busy (process CPU time ÷ wall time): open " << cores(openCpu, open) << ", read "
           << cores(readCpu, read) << ", export " << cores(exportCpu, exportTime) << "\n";
+    // The page view's live readout runs on the main thread during a drag:
+    // decoding one page's kept layer, then the read's two selections.
+    if (!opened.textLayers.isEmpty() && !opened.textLayers.first().isEmpty()) {
+        constexpr int repeats = 200;
+        std::optional<PageText> layer;
+        const double decode = seconds([&] {
+            for (int i = 0; i < repeats; ++i)
+                layer = PageText::fromBytes(opened.textLayers.first());
+        });
+        const QRectF crop = opened.document->page(0)->cropBox();
+        const double select = seconds([&] {
+            for (int i = 0; i < repeats; ++i)
+                DocumentSafety::read(*layer, crop, Fixtures::heavyTitleRegion());
+        });
+        out() << "\nLive readout on the main thread (target < 2 ms): decode a kept layer "
+              << QString::number(decode / repeats * 1000, 'f', 3) << " ms once per page, read one region "
+              << QString::number(select / repeats * 1000, 'f', 3) << " ms per move\n";
+    }
     out() << "\nLongest main-thread stall in the window: measured by bench_window, when built.\n";
     if (withBreakdown)
         breakdown(file);

@@ -16,6 +16,7 @@
 // The working state is public, under the names the rest of the system uses
 // for it, so that every operation (and a test) reads it directly.
 
+#include "LiveReadout.h"
 #include "RegionView.h"
 #include "Workflow.h"
 
@@ -195,6 +196,8 @@ public:
     // Every page's text layer as the open took it, replaced with sourceData
     // (see KeptTextLayers).
     KeptTextLayers textLayers;
+    // The page view's live readout while a region is dragged.
+    LiveReadout liveReadout;
     std::unique_ptr<PdfDocument> document;
     QList<DrawingGroup> groups;
     QMap<int, PageRegions> groupRegions;

@@ -159,6 +159,14 @@ void App::buildWindow()
         if (self)
             self->selectRegion(rect, page);
     };
+    pdf->readout = [self](const QRectF& rect, int page) -> std::optional<RegionView::Readout> {
+        if (!self || !self->document)
+            return std::nullopt;
+        const std::optional<PdfPage> shown = self->document->page(page);
+        if (!shown)
+            return std::nullopt;
+        return self->liveReadout.read(self->textLayers, page, rect, shown->cropBox());
+    };
     split->addWidget(pdf);
 
     auto* standIn = new QStandardItemModel(0, int(tableColumns().size()), table);

@@ -256,6 +256,26 @@ void RegionView::mousePressEvent(QMouseEvent* event)
         m_pressUser = snapped(pageTransform().inverted().map(event->position()));
 }
 
+void RegionView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_acceptsRegions || !m_origin || !m_pressUser || m_pressPage != m_page || m_page < 0) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    event->accept();
+    // The rectangle the release here would give, clamped to the page.
+    const QRectF page = m_display.inverted().mapRect(QRectF(QPointF(0, 0), m_displaySize));
+    QPointF end = snapped(pageTransform().inverted().map(event->position()));
+    end.setX(std::clamp(end.x(), page.left(), page.right()));
+    end.setY(std::clamp(end.y(), page.top(), page.bottom()));
+    const QRectF rect = QRectF(*m_pressUser, end).normalized();
+    m_dragRect = rect;
+    m_readout.reset();
+    if (readout && rect.width() > 3 && rect.height() > 3)
+        m_readout = readout(rect, m_page);
+    viewport()->update();
+}
+
 void RegionView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (!m_acceptsRegions) {
@@ -267,6 +287,11 @@ void RegionView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     event->accept();
+    if (m_dragRect) {
+        m_dragRect.reset();
+        m_readout.reset();
+        viewport()->update();
+    }
     if (!m_origin)
         return;
     // Cleared before any test, so a rejected drag leaves no start behind.
@@ -356,6 +381,8 @@ void RegionView::paintEvent(QPaintEvent*)
         painter.drawRect(outline.rect.normalized().adjusted(inset, inset, -inset, -inset));
     }
 
+    paintDrag(painter);
+
     // A hairline frame shows where the white sheet ends on the white view.
     painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -421,4 +448,37 @@ void RegionView::imageRendered(const PageRenderer::Result& result)
     m_imageThread = result.thread;
     viewport()->update();
     Q_EMIT imageArrived(result.page, result.thread);
+}
+
+void RegionView::paintDrag(QPainter& painter) const
+{
+    if (!m_dragRect)
+        return;
+    painter.save();
+    painter.resetTransform();
+    const QRectF shown = pageTransform().mapRect(*m_dragRect);
+    QPen pen(QColor(0x1a, 0x5f, 0xb4), 1, Qt::DashLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(shown);
+    if (m_readout) {
+        // Beside the rectangle: below it when there is room, else above.
+        const QString text = m_readout->text.isEmpty() ? QStringLiteral("(no text)") : m_readout->text;
+        const QString shownText = (m_readout->warning ? QStringLiteral("\u26A0 ") : QString()) + text;
+        const QFontMetrics metrics(font());
+        const int maxWidth = std::max(120, viewport()->width() - 16);
+        const QString elided = metrics.elidedText(shownText, Qt::ElideRight, maxWidth);
+        QRectF box(0, 0, metrics.horizontalAdvance(elided) + 12, metrics.height() + 6);
+        QPointF at(shown.left(), shown.bottom() + 4);
+        if (at.y() + box.height() > viewport()->height())
+            at.setY(shown.top() - 4 - box.height());
+        at.setX(std::clamp(at.x(), 4.0, std::max(4.0, viewport()->width() - box.width() - 4)));
+        box.moveTopLeft(at);
+        painter.setPen(m_readout->warning ? QColor(0x9a, 0x5b, 0x00) : QColor(0x40, 0x40, 0x40));
+        painter.setBrush(m_readout->warning ? QColor(0xff, 0xf1, 0xcc) : QColor(0xf4, 0xf4, 0xf4));
+        painter.drawRect(box);
+        painter.setPen(Qt::black);
+        painter.drawText(box.adjusted(6, 3, -6, -3), Qt::AlignLeft | Qt::AlignVCenter, elided);
+    }
+    painter.restore();
 }

@@ -32,6 +32,7 @@
 #include <optional>
 
 class PdfDocument;
+class QPainter;
 
 // A region outline over a page: black 1.5-point border, solid for a number
 // region, dashed 4 on 3 off (points) for a title region. `rect` is in the
@@ -61,6 +62,24 @@ public:
     // Called once for every accepted drag with the rectangle (user space,
     // points) and the zero-based index of the page it was drawn on.
     std::function<void(const QRectF& rect, int page)> selected;
+
+    // What a region would read, shown beside the rectangle while it is
+    // dragged: the text after whitespace is collapsed, and whether the edge
+    // warning would be set.
+    struct Readout
+    {
+        QString text;
+        bool warning = false;
+    };
+    // Asked on every move of a drag with the rectangle so far (user space)
+    // and the page; nothing when there is no cheap answer (the view then
+    // shows the rectangle alone). Must return within a few milliseconds:
+    // it runs on the main thread during the drag.
+    std::function<std::optional<Readout>(const QRectF& rect, int page)> readout;
+    // The rectangle being dragged (user space) and its readout, while a
+    // drag is under way on the page.
+    std::optional<QRectF> dragRect() const { return m_dragRect; }
+    std::optional<Readout> currentReadout() const { return m_readout; }
 
     // --- Page --------------------------------------------------------------
     // The document to show, owned by the caller, who must call this again
@@ -112,6 +131,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
@@ -135,6 +155,10 @@ private:
     // drag cannot move its start.
     std::optional<QPointF> m_pressUser;
     int m_pressPage = -1;
+    // The drag so far and what it would read.
+    std::optional<QRectF> m_dragRect;
+    std::optional<Readout> m_readout;
+    void paintDrag(QPainter& painter) const;
 
     const PdfDocument* m_document = nullptr;
     int m_page = -1;
