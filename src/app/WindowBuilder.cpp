@@ -237,6 +237,9 @@ void App::buildMenu()
     const QKeySequence quitKey(QKeySequence::Quit);
     quitAction->setShortcut(quitKey.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quitKey);
     quitAction->setMenuRole(QAction::QuitRole);
+    // Quit and the Edit commands work from every window of the
+    // application, the region review panel too, not only the main window.
+    quitAction->setShortcutContext(Qt::ApplicationShortcut);
     connect(quitAction, &QAction::triggered, this, &App::quit);
 
     // Each item acts on whatever widget has the keyboard focus.
@@ -253,6 +256,7 @@ void App::buildMenu()
     for (const auto& item : items) {
         QAction* action = edit->addAction(QString::fromLatin1(item.title));
         action->setShortcut(item.key);
+        action->setShortcutContext(Qt::ApplicationShortcut);
         const char* method = item.method;
         connect(action, &QAction::triggered, this, [this, method] { editCommand(method); });
     }
