@@ -176,9 +176,10 @@ void App::buildWindow()
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setShowGrid(false);
-    // No selection highlight: a selected row looks like any other.
+    // No selection highlight: a selected row looks like any other, also
+    // while the table is disabled during a task.
     QPalette tablePalette = table->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         tablePalette.setColor(group, QPalette::Highlight, tablePalette.color(group, QPalette::Base));
         tablePalette.setColor(group, QPalette::HighlightedText, tablePalette.color(group, QPalette::Text));
     }
