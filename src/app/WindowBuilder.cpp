@@ -184,9 +184,10 @@ void App::buildWindow()
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setShowGrid(false);
-    // No selection highlight: a selected row looks like any other.
+    // No selection highlight: a selected row looks like any other, also
+    // while the table is disabled during a task.
     QPalette tablePalette = table->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         tablePalette.setColor(group, QPalette::Highlight, tablePalette.color(group, QPalette::Base));
         tablePalette.setColor(group, QPalette::HighlightedText, tablePalette.color(group, QPalette::Text));
     }
@@ -245,6 +246,9 @@ void App::buildMenu()
     const QKeySequence quitKey(QKeySequence::Quit);
     quitAction->setShortcut(quitKey.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quitKey);
     quitAction->setMenuRole(QAction::QuitRole);
+    // Quit and the Edit commands work from every window of the
+    // application, the region review panel too, not only the main window.
+    quitAction->setShortcutContext(Qt::ApplicationShortcut);
     connect(quitAction, &QAction::triggered, this, &App::quit);
 
     // Each item acts on whatever widget has the keyboard focus.
@@ -261,6 +265,7 @@ void App::buildMenu()
     for (const auto& item : items) {
         QAction* action = edit->addAction(QString::fromLatin1(item.title));
         action->setShortcut(item.key);
+        action->setShortcutContext(Qt::ApplicationShortcut);
         const char* method = item.method;
         connect(action, &QAction::triggered, this, [this, method] { editCommand(method); });
     }

@@ -256,6 +256,13 @@ void RegionView::mousePressEvent(QMouseEvent* event)
         m_pressUser = snapped(pageTransform().inverted().map(event->position()));
 }
 
+void RegionView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The scroll area ignores double clicks; a region drag must not lose
+    // its start because the user clicked just before.
+    mousePressEvent(event);
+}
+
 void RegionView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!m_acceptsRegions || !m_origin || !m_pressUser || m_pressPage != m_page || m_page < 0) {

@@ -47,7 +47,8 @@ QRectF titleBlockOf(const QRectF& crop)
 
 void sendMouse(QWidget* viewport, QEvent::Type type, const QPointF& at)
 {
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
     QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(viewport, &event);
 }
@@ -302,6 +303,30 @@ private Q_SLOTS:
         const std::optional<QRectF> got = drag(second, end);
         QVERIFY(got);
         QVERIFY(near(*got, QRectF(300, 200, 100, 200), 1.0 / view->scale()));
+    }
+
+    void aPressRightAfterAClickStartsADrag()
+    {
+        showDocument(sheetsPdf(), 0);
+        const QTransform toView = view->pageTransform();
+        const QPointF start = toView.map(QPointF(100, 100));
+        const QPointF end = toView.map(QPointF(300, 250));
+        // A click, then at once a press there (the toolkit delivers it as a
+        // double click) and a drag to the end point.
+        sendMouse(view->viewport(), QEvent::MouseButtonPress, start);
+        sendMouse(view->viewport(), QEvent::MouseButtonRelease, start);
+        QVERIFY(selections.isEmpty());
+        sendMouse(view->viewport(), QEvent::MouseButtonDblClick, start);
+        QVERIFY(view->origin());
+        sendMouse(view->viewport(), QEvent::MouseButtonRelease, end);
+        QCOMPARE(selections.size(), 1);
+        QVERIFY(near(selections.first().first, QRectF(100, 100, 200, 150), 1e-6));
+        QVERIFY(!view->origin());
+
+        // Switched off, a double click records nothing either.
+        view->setAcceptsRegions(false);
+        sendMouse(view->viewport(), QEvent::MouseButtonDblClick, start);
+        QVERIFY(!view->origin());
     }
 
     void noCallbackOnlyClearsTheStart()

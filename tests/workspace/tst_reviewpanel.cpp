@@ -11,6 +11,8 @@
 #include "TestPaths.h"
 
 #include <QLabel>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QThread>
 
 namespace {
@@ -204,6 +206,26 @@ class ReviewPanelTest : public QObject
         driver->clickRow(11);
         inspect();
         QCOMPARE(panel()->windowTitle(), QString("Page 12 \u2014 Region review"));
+    }
+
+    void quitAndEditKeysWorkFromThePanel()
+    {
+        inspect();
+        QVERIFY(panel());
+        // The panel is the active window, as after a click into it.
+        QApplication::setActiveWindow(panel());
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(panel()));
+        QMenuBar* bar = app->window->menuBar();
+        QAction* quit = bar->actions()[0]->menu()->actions()[0];
+        QAction* selectAll = bar->actions()[1]->menu()->actions()[3];
+        QCOMPARE(selectAll->text(), QString("Select All"));
+
+        QSignalSpy selectAllRuns(selectAll, &QAction::triggered);
+        QTest::keySequence(panel(), selectAll->shortcut());
+        QCOMPARE(selectAllRuns.count(), 1);
+
+        QTest::keySequence(panel(), quit->shortcut());
+        QCOMPARE(driver->toolkit->terminations, 1);
     }
 
     void everyWayItCloses()

@@ -177,6 +177,29 @@ class ReviewTableTest : public QObject
         QVERIFY(editable(scanned, "number"));
     }
 
+    void selectedRowLooksLikeTheOthersWhetherEnabledOrNot()
+    {
+        driver->clickRow(4);
+        // The title cell of the selected row is empty: it shows the row's
+        // background only, which must be the table's white in every state.
+        const auto darkest = [this] {
+            const QRect titleCell = app->table->visualRect(cell(4, "title"));
+            const QImage image = app->table->viewport()->grab().toImage();
+            int gray = 255;
+            for (int y = titleCell.top() + 2; y < titleCell.bottom() - 2; ++y) {
+                for (int x = titleCell.left() + 2; x < titleCell.right() - 2; ++x)
+                    gray = std::min(gray, qGray(image.pixel(x, y)));
+            }
+            return gray;
+        };
+        QVERIFY(darkest() > 200);
+        const auto token = app->begin("Testing\u2026");
+        QVERIFY(!app->table->isEnabled());
+        QCOMPARE(app->table->selectionModel()->selectedRows().first().row(), 4);
+        QVERIFY(darkest() > 200);
+        app->finish("done");
+    }
+
     void selectingARowShowsItsPage()
     {
         driver->clickRow(3);
