@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 #include "MonoProgress.h"
 #include "PdfDocument.h"
+#include "ReviewTableView.h"
 #include "SegmentedControl.h"
 #include "SerialWorker.h"
 #include "Toolkit.h"
@@ -20,7 +21,7 @@ App::App(std::unique_ptr<Toolkit> toolkit, QObject* parent)
     : QObject(parent),
       window(std::make_unique<MainWindow>()),
       pdf(new RegionView(window.get())),
-      table(new QTableView(window.get())),
+      table(new ReviewTableView(window.get())),
       status(new QLabel(QStringLiteral("Open a text PDF. Documents stay on this computer."), window.get())),
       mode(new SegmentedControl({QStringLiteral("Number region"), QStringLiteral("Title region")}, window.get())),
       scope(new SegmentedControl({QStringLiteral("Apply to group"), QStringLiteral("This page only")},
