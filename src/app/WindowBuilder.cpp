@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "MainWindow.h"
 #include "MonoProgress.h"
+#include "ReviewColumnSizer.h"
 #include "SegmentedControl.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@
 #include <QStyleFactory>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -63,9 +66,7 @@ QList<TableColumn> App::tableColumns()
 void App::installTableModel(QAbstractItemModel* model)
 {
     table->setModel(model);
-    const QList<TableColumn> columns = tableColumns();
-    for (int i = 0; i < columns.size(); ++i)
-        table->horizontalHeader()->resizeSection(i, columns[i].width);
+    ReviewColumnSizer::fit(table);
 }
 
 void App::applyLook()
@@ -184,6 +185,8 @@ void App::buildWindow()
         tablePalette.setColor(group, QPalette::HighlightedText, tablePalette.color(group, QPalette::Text));
     }
     table->setPalette(tablePalette);
+    // Titles get the width the table has spare.
+    new ReviewColumnSizer(table);
     split->addWidget(table);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
@@ -222,6 +225,12 @@ void App::buildWindow()
     // Size last, once the layout knows its content; then centre.
     w->setMinimumSize(1180, 780);
     w->resize(1180, 820);
+    // At first the table is just wide enough for all its columns; the page
+    // view takes the rest. (The splitter keeps this ratio until it is laid
+    // out at the window's width.)
+    const int tableWidth = std::max(table->minimumWidth(), ReviewColumnSizer::naturalWidth(table));
+    const int splitWidth = 1180 - column->contentsMargins().left() - column->contentsMargins().right();
+    split->setSizes({splitWidth - split->handleWidth() - tableWidth, tableWidth});
     if (QScreen* screen = w->screen()) {
         const QRect area = screen->availableGeometry();
         w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));

@@ -120,7 +120,13 @@ private Q_SLOTS:
         QCOMPARE(model->columnCount(), 4);
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(model->headerData(i, Qt::Horizontal).toString(), headers[i]);
-            QCOMPARE(table->horizontalHeader()->sectionSize(i), widths[i]);
+            QCOMPARE(App::tableColumns()[i].width, widths[i]);
+            // Title takes the table's spare width, Review widens where the
+            // font needs it; neither is ever narrower than its width.
+            if (i < 2)
+                QCOMPARE(table->horizontalHeader()->sectionSize(i), widths[i]);
+            else
+                QVERIFY(table->horizontalHeader()->sectionSize(i) >= widths[i]);
             QCOMPARE(App::tableColumns()[i].header, headers[i]);
         }
         QCOMPARE(App::tableColumns()[0].identifier, QString("page"));
