@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -160,7 +161,25 @@ void App::buildWindow()
         if (self)
             self->selectRegion(rect, page);
     };
-    split->addWidget(pdf);
+    // The zoom commands as buttons above the page view (their keys are in
+    // the View menu and the buttons' tooltips).
+    auto* pagePane = new QWidget(split);
+    auto* pageColumn = new QVBoxLayout(pagePane);
+    pageColumn->setContentsMargins(0, 0, 0, 0);
+    pageColumn->setSpacing(4);
+    auto* zoomRow = new QHBoxLayout;
+    zoomRow->setSpacing(6);
+    for (QAction* action : pdf->zoomActions()) {
+        auto* button = new QToolButton(pagePane);
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setFocusPolicy(Qt::TabFocus);
+        zoomRow->addWidget(button);
+    }
+    zoomRow->addStretch(1);
+    pageColumn->addLayout(zoomRow);
+    pageColumn->addWidget(pdf, 1);
+    split->addWidget(pagePane);
 
     auto* standIn = new QStandardItemModel(0, int(tableColumns().size()), table);
     for (int i = 0; i < tableColumns().size(); ++i)
@@ -270,6 +289,10 @@ void App::buildMenu()
         const char* method = item.method;
         connect(action, &QAction::triggered, this, [this, method] { editCommand(method); });
     }
+
+    // The page view's zoom commands, with their keys.
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    view->addActions(pdf->zoomActions());
 }
 
 void App::editCommand(const char* method)
