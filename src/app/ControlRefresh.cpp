@@ -2,6 +2,7 @@
 
 #include "SegmentedControl.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -35,4 +36,8 @@ void App::refreshControls()
     readButton->setText(scope->selectedSegment() != 0 ? QStringLiteral("Read this page")
                                                       : QStringLiteral("Read group")); // 16
     exportButton->setText(QStringLiteral("Export reviewed pages"));        // 17
+    // The zoom commands (buttons, View menu and keys) go with the page:
+    // only with a document and while no task runs.
+    for (QAction* zoom : pdf->zoomActions())
+        zoom->setEnabled(idle && open);
 }

@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "MainWindow.h"
 #include "MonoProgress.h"
+#include "ReviewColumnSizer.h"
 #include "SegmentedControl.h"
 
 #include <QApplication>
@@ -19,7 +20,10 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -63,9 +67,7 @@ QList<TableColumn> App::tableColumns()
 void App::installTableModel(QAbstractItemModel* model)
 {
     table->setModel(model);
-    const QList<TableColumn> columns = tableColumns();
-    for (int i = 0; i < columns.size(); ++i)
-        table->horizontalHeader()->resizeSection(i, columns[i].width);
+    ReviewColumnSizer::fit(table);
 }
 
 void App::applyLook()
@@ -167,7 +169,25 @@ void App::buildWindow()
             return std::nullopt;
         return self->liveReadout.read(self->textLayers, page, rect, shown->cropBox());
     };
-    split->addWidget(pdf);
+    // The zoom commands as buttons above the page view (their keys are in
+    // the View menu and the buttons' tooltips).
+    auto* pagePane = new QWidget(split);
+    auto* pageColumn = new QVBoxLayout(pagePane);
+    pageColumn->setContentsMargins(0, 0, 0, 0);
+    pageColumn->setSpacing(4);
+    auto* zoomRow = new QHBoxLayout;
+    zoomRow->setSpacing(6);
+    for (QAction* action : pdf->zoomActions()) {
+        auto* button = new QToolButton(pagePane);
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setFocusPolicy(Qt::TabFocus);
+        zoomRow->addWidget(button);
+    }
+    zoomRow->addStretch(1);
+    pageColumn->addLayout(zoomRow);
+    pageColumn->addWidget(pdf, 1);
+    split->addWidget(pagePane);
 
     auto* standIn = new QStandardItemModel(0, int(tableColumns().size()), table);
     for (int i = 0; i < tableColumns().size(); ++i)
@@ -192,6 +212,8 @@ void App::buildWindow()
         tablePalette.setColor(group, QPalette::HighlightedText, tablePalette.color(group, QPalette::Text));
     }
     table->setPalette(tablePalette);
+    // Titles get the width the table has spare.
+    new ReviewColumnSizer(table);
     split->addWidget(table);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
@@ -230,6 +252,12 @@ void App::buildWindow()
     // Size last, once the layout knows its content; then centre.
     w->setMinimumSize(1180, 780);
     w->resize(1180, 820);
+    // At first the table is just wide enough for all its columns; the page
+    // view takes the rest. (The splitter keeps this ratio until it is laid
+    // out at the window's width.)
+    const int tableWidth = std::max(table->minimumWidth(), ReviewColumnSizer::naturalWidth(table));
+    const int splitWidth = 1180 - column->contentsMargins().left() - column->contentsMargins().right();
+    split->setSizes({splitWidth - split->handleWidth() - tableWidth, tableWidth});
     if (QScreen* screen = w->screen()) {
         const QRect area = screen->availableGeometry();
         w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
@@ -269,6 +297,10 @@ void App::buildMenu()
         const char* method = item.method;
         connect(action, &QAction::triggered, this, [this, method] { editCommand(method); });
     }
+
+    // The page view's zoom commands, with their keys.
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    view->addActions(pdf->zoomActions());
 }
 
 void App::editCommand(const char* method)

@@ -198,7 +198,15 @@ void App::inspectRegions()
     closeReviewPanel();
     if (busy() || !sourceData || !document)
         return;
-    const std::optional<PdfPage> page = document->page(activePage);
+    // A document of its own from the source bytes, opened before anything
+    // is shown: when it cannot be opened, or has no such page, there is no
+    // panel (rather than one whose crops never fill in). Only the structure
+    // is read here (milliseconds even for a large set); the panel's
+    // renderer opens its own copy for the images.
+    const std::unique_ptr<PdfDocument> fresh = PdfDocument::open(*sourceData);
+    if (!fresh || fresh->isLocked())
+        return;
+    const std::optional<PdfPage> page = fresh->page(activePage);
     if (!page)
         return;
 

@@ -30,6 +30,26 @@ QPointF snapped(const QPointF& user)
 constexpr double outlineWidth = 1.5;
 constexpr double dashOn = 4;
 constexpr double dashOff = 3;
+// Thinnest outline on screen, in pixels: a large sheet fitted to the view
+// is shown at about a quarter pixel a point.
+constexpr double minOutlinePixels = 1.5;
+// One zoom step of the zoom commands.
+const double zoomStep = std::sqrt(2.0);
+// Room left around a framed rectangle, as a share of its size.
+constexpr double frameRoom = 0.08;
+
+QAction* zoomAction(const QString& text, const QList<QKeySequence>& keys, QObject* parent)
+{
+    auto* action = new QAction(text, parent);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    // The tooltip names the key, which the window shows nowhere else.
+    action->setToolTip(keys.isEmpty() ? text
+                                      : text + QStringLiteral(" (") +
+                                            keys.first().toString(QKeySequence::NativeText) +
+                                            QStringLiteral(")"));
+    return action;
+}
 } // namespace
 
 RegionView::RegionView(QWidget* parent) : QAbstractScrollArea(parent)
@@ -48,11 +68,17 @@ RegionView::RegionView(QWidget* parent) : QAbstractScrollArea(parent)
     m_renderer = new PageRenderer(this);
     connect(m_renderer, &PageRenderer::rendered, this, &RegionView::imageRendered);
 
-    auto* fit = new QAction(tr("Fit Page"), this);
-    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    fit->setShortcutContext(Qt::WindowShortcut);
-    connect(fit, &QAction::triggered, this, &RegionView::zoomToFit);
-    addAction(fit);
+    // Ctrl+= too: on most keyboards "+" needs Shift.
+    m_zoomIn = zoomAction(QStringLiteral("Zoom in"),
+                          {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, this);
+    m_zoomOut = zoomAction(QStringLiteral("Zoom out"), {QKeySequence(QKeySequence::ZoomOut)}, this);
+    m_fitPage = zoomAction(QStringLiteral("Fit page"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, this);
+    m_zoomToRegions = zoomAction(QStringLiteral("Zoom to regions"), {}, this);
+    connect(m_zoomIn, &QAction::triggered, this, &RegionView::zoomIn);
+    connect(m_zoomOut, &QAction::triggered, this, &RegionView::zoomOut);
+    connect(m_fitPage, &QAction::triggered, this, &RegionView::zoomToFit);
+    connect(m_zoomToRegions, &QAction::triggered, this, &RegionView::zoomToRegions);
+    addActions(zoomActions());
 }
 
 RegionView::~RegionView() = default;
@@ -223,6 +249,56 @@ void RegionView::zoomToFit()
     scheduleRender();
 }
 
+void RegionView::zoomIn()
+{
+    setZoom(m_zoom * zoomStep, QRectF(viewport()->rect()).center());
+}
+
+void RegionView::zoomOut()
+{
+    setZoom(m_zoom / zoomStep, QRectF(viewport()->rect()).center());
+}
+
+void RegionView::zoomToRegions()
+{
+    if (m_page < 0)
+        return;
+    QRectF regions;
+    for (const PageOutline& outline : std::as_const(m_outlines)) {
+        if (outline.page == m_page)
+            regions = regions.isNull() ? outline.rect.normalized() : regions.united(outline.rect.normalized());
+    }
+    if (regions.isEmpty()) {
+        // The lower-right quarter as the page is shown (rotation applied).
+        const QRectF quarter(QPointF(m_displaySize.width() / 2, m_displaySize.height() / 2), m_displaySize / 2);
+        regions = m_display.inverted().mapRect(quarter);
+    }
+    frame(regions);
+}
+
+void RegionView::frame(const QRectF& userRect)
+{
+    const double fit = fitScale();
+    if (m_page < 0 || fit <= 0 || userRect.isEmpty())
+        return;
+    const QRectF shown = m_display.mapRect(userRect.normalized());
+    const QRectF wanted = shown.adjusted(-shown.width() * frameRoom, -shown.height() * frameRoom,
+                                         shown.width() * frameRoom, shown.height() * frameRoom);
+    // Room left once both scroll bars show, as they do when zoomed in.
+    const QSizeF area = contentsRect().size() - QSizeF(verticalScrollBar()->sizeHint().width(),
+                                                      horizontalScrollBar()->sizeHint().height());
+    const double s = std::min(area.width() / wanted.width(), area.height() / wanted.height());
+    m_zoom = std::clamp(s / fit, 1.0, maxZoom);
+    updateScrollBars();
+    // The rectangle's middle in the middle of the view.
+    const QPointF middle = shown.center() * scale();
+    const QSizeF view = viewSize();
+    horizontalScrollBar()->setValue(qRound(margin + middle.x() - view.width() / 2));
+    verticalScrollBar()->setValue(qRound(margin + middle.y() - view.height() / 2));
+    viewport()->update();
+    scheduleRender();
+}
+
 // --- Events --------------------------------------------------------------
 
 void RegionView::resizeEvent(QResizeEvent* event)
@@ -371,20 +447,24 @@ void RegionView::paintEvent(QPaintEvent*)
 
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(pageTransform());
+    // 1.5 points wide, but never thinner than 1.5 pixels: at a fitted
+    // large sheet 1.5 points is well under a pixel. A wider pen widens
+    // the dashes with it (Qt measures dashes in pen widths), so the
+    // pattern keeps its look.
+    const double width = std::max(outlineWidth, minOutlinePixels / scale());
     for (const PageOutline& outline : m_outlines) {
         if (outline.page != m_page)
             continue;
-        QPen pen(Qt::black, outlineWidth);
+        QPen pen(Qt::black, width);
         pen.setJoinStyle(Qt::MiterJoin);
         if (outline.dashed) {
             pen.setCapStyle(Qt::FlatCap);
-            // Qt measures dashes in pen widths.
             pen.setDashPattern({dashOn / outlineWidth, dashOff / outlineWidth});
         }
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         // The border lies inside the region's bounds.
-        const double inset = outlineWidth / 2;
+        const double inset = width / 2;
         painter.drawRect(outline.rect.normalized().adjusted(inset, inset, -inset, -inset));
     }
 

@@ -33,10 +33,11 @@
 
 class PdfDocument;
 class QPainter;
+class QAction;
 
 // A region outline over a page: black 1.5-point border, solid for a number
-// region, dashed 4 on 3 off (points) for a title region. `rect` is in the
-// page's user space.
+// region, dashed 4 on 3 off (points) for a title region; never thinner than
+// 1.5 pixels on screen. `rect` is in the page's user space.
 struct PageOutline
 {
     int page = -1;
@@ -104,6 +105,23 @@ public:
     // where it is.
     void setZoom(double zoom, const QPointF& anchor);
     void zoomToFit();
+    // One step (√2) in or out about the middle of the view.
+    void zoomIn();
+    void zoomOut();
+    // Frames the outlines of the shown page (the regions set for it); a
+    // page without any frames the lower-right quarter of the page as
+    // shown, where most title blocks sit.
+    void zoomToRegions();
+    // Zooms and scrolls so that `userRect` (user space of the shown page)
+    // fills the view with a little room around it, centred, within the
+    // zoom limits.
+    void frame(const QRectF& userRect);
+
+    // The view's zoom commands, each with its standard shortcut, in menu
+    // order: "Zoom in" (Ctrl++), "Zoom out" (Ctrl+-), "Fit page" (Ctrl+0),
+    // "Zoom to regions". Owned by the view; whether they are enabled is
+    // the control rules' decision.
+    QList<QAction*> zoomActions() const { return {m_zoomIn, m_zoomOut, m_fitPage, m_zoomToRegions}; }
 
     // The transform from the shown page's user space to viewport
     // coordinates (mouse events arrive in viewport coordinates). Identity
@@ -171,6 +189,11 @@ private:
     double m_zoom = 1;
 
     QList<PageOutline> m_outlines;
+
+    QAction* m_zoomIn = nullptr;
+    QAction* m_zoomOut = nullptr;
+    QAction* m_fitPage = nullptr;
+    QAction* m_zoomToRegions = nullptr;
 
     QPointer<PageRenderer> m_renderer;
     bool m_renderScheduled = false;

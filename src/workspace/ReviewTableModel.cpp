@@ -64,6 +64,13 @@ QVariant ReviewTableModel::data(const QModelIndex& index, int role) const
         const QVariant value = m_app.rows.at(index.row()).value(identifierOf(index.column()));
         return value.isValid() ? value.toString() : QString();
     }
+    case Qt::ToolTipRole: {
+        // Names are often longer than their column: the whole text on hover.
+        if (!isEditableKey(identifierOf(index.column())))
+            return {};
+        const QString text = m_app.rows.at(index.row()).value(identifierOf(index.column())).toString();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     case Qt::BackgroundRole:
         return QColor(Qt::white);
     case Qt::ForegroundRole:

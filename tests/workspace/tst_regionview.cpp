@@ -71,6 +71,8 @@ private:
         view->setDocument(app->document.get());
         view->showPage(page);
         QCOMPARE(view->currentPage(), page);
+        // With a document the zoom commands (Ctrl+0 among them) are on.
+        app->refreshControls();
     }
 
     void settle()

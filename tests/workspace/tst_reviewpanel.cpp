@@ -208,6 +208,26 @@ class ReviewPanelTest : public QObject
         QCOMPARE(panel()->windowTitle(), QString("Page 12 \u2014 Region review"));
     }
 
+    void noPanelWhenItsOwnDocumentCannotBeOpened()
+    {
+        app->pdf->selected(Fixtures::sampleNumberRegion(0), 0);
+        // Bytes that are no PDF: the displayed document is fine, but the
+        // panel's own cannot be opened from them.
+        app->sourceData = QByteArray("%PDF-1.7\nnot a drawing set\n");
+        inspect();
+        QVERIFY(!app->reviewPanel);
+        QCOMPARE(panelCount(), 0);
+
+        // A readable document without the page shown.
+        Fixtures::Document one;
+        one.pages.append(Fixtures::Page{});
+        app->sourceData = Fixtures::build(one).bytes;
+        driver->clickRow(11);
+        inspect();
+        QVERIFY(!app->reviewPanel);
+        QCOMPARE(panelCount(), 0);
+    }
+
     void quitAndEditKeysWorkFromThePanel()
     {
         inspect();

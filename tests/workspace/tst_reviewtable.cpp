@@ -10,6 +10,8 @@
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QLabel>
+#include <QScrollBar>
+#include <QStyle>
 #include <QSignalSpy>
 
 class ReviewTableTest : public QObject
@@ -78,7 +80,13 @@ class ReviewTableTest : public QObject
             QCOMPARE(model()->headerData(i, Qt::Horizontal).toString(), headers[i]);
             QCOMPARE(model()->headerData(i, Qt::Horizontal, ReviewTableModel::IdentifierRole).toString(),
                      identifiers[i]);
-            QCOMPARE(app->table->horizontalHeader()->sectionSize(i), widths[i]);
+            // Title and Review are at least as wide: Title takes the spare
+            // width, Review widens where the font needs it (see
+            // everyStateFitsAndTitlesTakeTheSpareWidth).
+            if (i < 2)
+                QCOMPARE(app->table->horizontalHeader()->sectionSize(i), widths[i]);
+            else
+                QVERIFY(app->table->horizontalHeader()->sectionSize(i) >= widths[i]);
         }
         QCOMPARE(app->table->verticalHeader()->defaultSectionSize(), 30);
         QCOMPARE(app->table->rowHeight(5), 30);
@@ -93,6 +101,64 @@ class ReviewTableTest : public QObject
         QVERIFY(!editable(9, "state"));
         QVERIFY(editable(9, "number"));
         QVERIFY(editable(9, "title"));
+    }
+
+    void everyStateFitsAndTitlesTakeTheSpareWidth()
+    {
+        QTableView* table = app->table;
+        QHeaderView* header = table->horizontalHeader();
+        const int review = ReviewTableModel::column("state");
+        const int title = ReviewTableModel::column("title");
+        // Every state text is drawn whole: the item view keeps this margin
+        // on each side of a cell's text and elides what does not fit.
+        const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+        for (const QString& state : {ReviewState::needsRegions, ReviewState::noText, ReviewState::needsReading,
+                                     ReviewState::readReview, ReviewState::checkEdges, ReviewState::edited}) {
+            const int room = header->sectionSize(review) - 2 * margin;
+            QVERIFY2(table->fontMetrics().elidedText(state, Qt::ElideRight, room) == state, qPrintable(state));
+        }
+
+        // At the opening size all four columns are in view.
+        QCOMPARE(app->window->size(), QSize(1180, 820));
+        QVERIFY(header->sectionSize(title) >= 175);
+        QCOMPARE(header->length(), std::max(table->viewport()->width(), 42 + 90 + 175 + header->sectionSize(review)));
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(app->pdf->width() >= 480);
+
+        // A wider window gives the spare width to the titles alone.
+        QList<int> before;
+        for (int i = 0; i < 4; ++i)
+            before.append(header->sectionSize(i));
+        app->window->resize(1600, 900);
+        QTRY_VERIFY(header->sectionSize(title) > before[title] + 100);
+        for (int i = 0; i < 4; ++i) {
+            if (i != title)
+                QCOMPARE(header->sectionSize(i), before[i]);
+        }
+        QCOMPARE(header->length(), table->viewport()->width());
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+        // And back.
+        app->window->resize(1180, 820);
+        QTRY_COMPARE(header->sectionSize(title), before[title]);
+    }
+
+    void namesShowWhollyAsTooltips()
+    {
+        driver->dragRegions(Fixtures::sampleNumberRegion(0), Fixtures::sampleTitleRegion(0));
+        QTest::mouseClick(app->readButton, Qt::LeftButton);
+        QVERIFY(driver->waitIdle());
+        // "BUILDING SECTIONS A-A AND B-B" is wider than the title column.
+        const int sections = 7;
+        const QString title = app->rows[sections].value("title").toString();
+        QCOMPARE(title, Fixtures::sampleSheets()[sections].title);
+        QVERIFY(app->table->fontMetrics().horizontalAdvance(title) >
+                app->table->horizontalHeader()->sectionSize(ReviewTableModel::column("title")) - 6);
+        QCOMPARE(model()->data(cell(sections, "title"), Qt::ToolTipRole).toString(), title);
+        QCOMPARE(model()->data(cell(sections, "number"), Qt::ToolTipRole).toString(), QString("A-301"));
+        // Nothing to show for an empty name, the page or the state.
+        QVERIFY(!model()->data(cell(scanned, "number"), Qt::ToolTipRole).isValid());
+        QVERIFY(!model()->data(cell(sections, "page"), Qt::ToolTipRole).isValid());
+        QVERIFY(!model()->data(cell(sections, "state"), Qt::ToolTipRole).isValid());
     }
 
     void editsAreTrimmedAndStoredOnce()
