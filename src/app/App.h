@@ -27,6 +27,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 
 #include <atomic>
 #include <functional>
@@ -138,8 +139,20 @@ public:
     static QString privacyMessage();
     static QString privacyText();
 
+    // --- About (AboutBox.cpp) ------------------------------------------------
+    // An alert naming the application and its version.
+    void showAbout();
+    static QString aboutMessage();
+    static QString aboutText();
+
     // --- Workflows (src/workflows) -----------------------------------------
     void openPDF();
+    // The open flow for the file at `path`, as if chosen in the open panel.
+    void openFile(const QString& path);
+    // What was dropped onto the window: one local file is opened through
+    // the open flow; several, or anything that is not a file, is refused
+    // with an alert. Ignored while a task runs.
+    void openDropped(const QList<QUrl>& urls);
     void readRegions();
     void documentCheck();
     void exportFiles();

@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "AppIcon.h"
+#include "ButtonAction.h"
 #include "MainWindow.h"
 #include "MonoProgress.h"
 #include "ReviewColumnSizer.h"
@@ -21,6 +22,7 @@
 #include <QStyleFactory>
 #include <QTableView>
 #include <QToolButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -108,6 +110,15 @@ void App::buildWindow()
     w->didClose = [self] {
         if (self && self->applicationShouldTerminateAfterLastWindowClosed())
             self->quit();
+    };
+    // A drop is answered once it has ended, so that an alert never holds
+    // the program the file was dragged from.
+    w->acceptsDrops = [self] { return self && !self->busy(); };
+    w->dropped = [self](const QList<QUrl>& urls) {
+        QTimer::singleShot(0, self, [self, urls] {
+            if (self)
+                self->openDropped(urls);
+        });
     };
 
     // 2. The root column.
@@ -269,6 +280,10 @@ void App::buildMenu()
     QMenuBar* bar = window->menuBar();
 
     QMenu* application = bar->addMenu(QStringLiteral("Planfolio"));
+    QAction* about = application->addAction(QStringLiteral("About Planfolio"));
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &App::showAbout);
+    application->addSeparator();
     QAction* quitAction = application->addAction(QStringLiteral("Quit Planfolio"));
     // The desktop's own quit key; Ctrl+Q where the platform names none.
     const QKeySequence quitKey(QKeySequence::Quit);
@@ -278,6 +293,13 @@ void App::buildMenu()
     // application, the region review panel too, not only the main window.
     quitAction->setShortcutContext(Qt::ApplicationShortcut);
     connect(quitAction, &QAction::triggered, this, &App::quit);
+
+    // The document's steps, each standing for its button, with the keys a
+    // desktop user tries first.
+    QMenu* steps = bar->addMenu(QStringLiteral("Document"));
+    ButtonAction::add(steps, openButton, QKeySequence(QKeySequence::Open));
+    ButtonAction::add(steps, readButton, QKeySequence(Qt::CTRL | Qt::Key_R));
+    ButtonAction::add(steps, exportButton, QKeySequence(Qt::CTRL | Qt::Key_E));
 
     // Each item acts on whatever widget has the keyboard focus.
     QMenu* edit = bar->addMenu(QStringLiteral("Edit"));

@@ -26,7 +26,8 @@ QString Usage::tool()
         "130 interrupted (Ctrl-C; 143 for SIGTERM). An interrupted or failed export\n"
         "leaves nothing behind.\n"
         "\n"
-        "Run 'planfolio-cli COMMAND --help' for a command's details.\n");
+        "Run 'planfolio-cli COMMAND --help' for a command's details, and\n"
+        "'planfolio-cli --version' for the version.\n");
 }
 
 QString Usage::command(const QString& name)

@@ -4,6 +4,7 @@
 
 #include "CliFailure.h"
 #include "Commands.h"
+#include "PlanfolioVersion.h"
 #include "Session.h"
 #include "SignalCancellation.h"
 #include "Usage.h"
@@ -57,6 +58,9 @@ int run(const QStringList& args)
             return printText(stdout, Usage::command(args.at(1)));
         return printText(stdout, Usage::tool());
     }
+    if (name == QLatin1String("--version"))
+        return printText(stdout, QStringLiteral("planfolio-cli ") + QLatin1String(Planfolio::version) +
+                                     QLatin1Char('\n'));
     const auto command = commands().find(name);
     if (command == commands().end()) {
         printError(QStringLiteral("unknown command '") + name + QStringLiteral("'"));

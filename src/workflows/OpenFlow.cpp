@@ -1,8 +1,8 @@
 #include "App.h"
 
-// The open flow: choose one PDF, then on the worker read it, admit it, group
-// its pages and find the pages without text (SourceFile::open); only when
-// all of that succeeded and the task was not cancelled is the working state
+// The open flow: choose one PDF (or drop one onto the window), then on the
+// worker read it, admit it, group its pages and find the pages without text
+// (SourceFile::open); only when all of that succeeded and the task was not cancelled is the working state
 // replaced, on the main thread, as a whole. Any failure or cancellation
 // leaves the previous document and everything attached to it in place.
 
@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QTableView>
 
 namespace {
@@ -31,12 +32,39 @@ void App::openPDF()
     const std::optional<QString> path = toolkit().chooseOpenPdf(window.get());
     if (!path || path->isEmpty())
         return;
+    openFile(*path);
+}
+
+void App::openDropped(const QList<QUrl>& urls)
+{
+    if (busy())
+        return;
+    if (urls.size() > 1) {
+        toolkit().alert(window.get(), QStringLiteral("Drop one PDF file at a time."),
+                        QStringLiteral("Planfolio opens one drawing set at a time."));
+        return;
+    }
+    const QString path =
+        urls.isEmpty() || !urls.first().isLocalFile() ? QString() : urls.first().toLocalFile();
+    // Text, a web link or a folder: nothing the open flow could read.
+    if (path.isEmpty() || QFileInfo(path).isDir()) {
+        toolkit().alert(window.get(), QStringLiteral("Only a PDF file can be dropped here."),
+                        QStringLiteral("Drag one PDF file from the file manager onto the window."));
+        return;
+    }
+    openFile(path);
+}
+
+void App::openFile(const QString& path)
+{
+    if (busy())
+        return;
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Loading and grouping PDF\u2026"));
 
     // The worker job may use `this`: the destructor cancels the token and
     // waits for the running job before anything of this object goes, and
     // deliver() drops blocks that arrive after it is gone.
-    submit([this, path = *path, cancel] {
+    submit([this, path, cancel] {
         try {
             auto opened = std::make_shared<SourceFile::Opened>(
                 SourceFile::open(path, *cancel, [this](const QString& label, int done, int total) {

@@ -35,6 +35,16 @@ QAction* findAction(QMenu* menu, const QString& title)
     return nullptr;
 }
 
+// The top-level menu titled `title` of the window's menu bar.
+QMenu* findMenu(const App& app, const QString& title)
+{
+    for (QAction* action : app.window->menuBar()->actions()) {
+        if (action->text() == title)
+            return action->menu();
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class LaunchTest : public QObject
@@ -146,20 +156,23 @@ private Q_SLOTS:
     {
         QMenuBar* bar = app->window->menuBar();
         const QList<QAction*> top = bar->actions();
-        QCOMPARE(top.size(), 3);
+        QCOMPARE(top.size(), 4);
         QCOMPARE(top[0]->text(), QString("Planfolio"));
-        QCOMPARE(top[1]->text(), QString("Edit"));
+        QCOMPARE(top[1]->text(), QString("Document"));
+        QCOMPARE(top[2]->text(), QString("Edit"));
         // The page view's zoom commands (tst_pagezoom).
-        QCOMPARE(top[2]->text(), QString("View"));
+        QCOMPARE(top[3]->text(), QString("View"));
 
         QMenu* appMenu = top[0]->menu();
-        QCOMPARE(appMenu->actions().size(), 1);
-        QCOMPARE(appMenu->actions()[0]->text(), QString("Quit Planfolio"));
+        QCOMPARE(appMenu->actions().size(), 3);
+        QCOMPARE(appMenu->actions()[0]->text(), QString("About Planfolio"));
+        QVERIFY(appMenu->actions()[1]->isSeparator());
+        QCOMPARE(appMenu->actions()[2]->text(), QString("Quit Planfolio"));
         const QKeySequence quitKey = QKeySequence(QKeySequence::Quit).isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q)
                                                                                 : QKeySequence(QKeySequence::Quit);
-        QCOMPARE(appMenu->actions()[0]->shortcut(), quitKey);
+        QCOMPARE(appMenu->actions()[2]->shortcut(), quitKey);
 
-        QMenu* edit = top[1]->menu();
+        QMenu* edit = top[2]->menu();
         const QStringList titles = {"Copy", "Paste", "Cut", "Select All"};
         const QList<QKeySequence::StandardKey> keys = {QKeySequence::Copy, QKeySequence::Paste, QKeySequence::Cut,
                                                        QKeySequence::SelectAll};
@@ -174,7 +187,8 @@ private Q_SLOTS:
     {
         app->rows = {makeRow(0, ReviewState::needsRegions)};
         QVERIFY(QTest::qWaitForWindowActive(app->window.get()));
-        QTest::keySequence(app->window.get(), app->window->menuBar()->actions()[0]->menu()->actions()[0]->shortcut());
+        QTest::keySequence(app->window.get(),
+                           findAction(findMenu(*app, "Planfolio"), "Quit Planfolio")->shortcut());
         QCOMPARE(toolkit->terminations, 1);
         QCOMPARE(toolkit->count("alert"), 0);
     }
@@ -191,7 +205,7 @@ private Q_SLOTS:
         QTRY_VERIFY((editor = qobject_cast<QLineEdit*>(QApplication::focusWidget())));
         editor->deselect();
 
-        QMenu* edit = app->window->menuBar()->actions()[1]->menu();
+        QMenu* edit = findMenu(*app, "Edit");
         findAction(edit, "Select All")->trigger();
         QCOMPARE(editor->selectedText(), QString("A-101"));
         QApplication::clipboard()->clear();

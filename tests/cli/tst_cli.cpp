@@ -188,6 +188,32 @@ class CliTest : public QObject
         QVERIFY(run({QStringLiteral("--help")}).out.contains("split"));
     }
 
+    void versionAndManual()
+    {
+        // The version is the one CMakeLists.txt states.
+        const Result version = run({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.err, QString());
+        QCOMPARE(QString::fromUtf8(version.out), "planfolio-cli " + TestPaths::projectVersion() + "\n");
+
+        // The manual page names every command the tool's help lists.
+        QFile manual(TestPaths::sourceDir() + "/data/planfolio-cli.1.in");
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(manual.readAll());
+        const QString help = QString::fromUtf8(run({QStringLiteral("--help")}).out);
+        const QString commands = help.section("Commands:\n", 1).section("\n\n", 0, 0);
+        int listed = 0;
+        for (const QString& line : commands.split('\n')) {
+            const QString name = line.section(' ', 0, 0, QString::SectionSkipEmpty);
+            if (line.startsWith("  ") && !line.startsWith("   ") && !name.isEmpty()) {
+                ++listed;
+                QVERIFY2(page.contains("\n.BI " + name + " ") && page.contains(".B planfolio-cli " + name),
+                         qPrintable(name));
+            }
+        }
+        QVERIFY(listed >= 5);
+    }
+
     void inspect()
     {
         const Result result = run({QStringLiteral("inspect"), m_sample});
