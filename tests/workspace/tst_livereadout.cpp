@@ -61,16 +61,25 @@ private Q_SLOTS:
         QVERIFY(app->groupRegions.value(0).number.has_value());
     }
 
+    // Asked with exact rectangles (a drag at the fitted zoom moves in steps
+    // of several points): a border through the number is marked.
     void marksARegionThatCutsTheText()
     {
+        const Fixtures::SampleSheet first = Fixtures::sampleSheets().first();
+        const QRectF box = Fixtures::sample().boxOf(0, first.number);
+        QVERIFY(!box.isNull());
         const QRectF number = Fixtures::sampleNumberRegion(0);
-        // Half the region's width: the border runs through the number.
-        const QRectF cut(number.x(), number.y(), number.width() / 2, number.height());
-        dragTo(cut);
-        const std::optional<RegionView::Readout> shown = app->pdf->currentReadout();
+        QVERIFY(app->pdf->readout);
+        const std::optional<RegionView::Readout> whole = app->pdf->readout(number, 0);
+        QVERIFY(whole && !whole->warning);
+        QCOMPARE(whole->text, first.number);
+        // Ends 1 pt short of the middle of the number's last character.
+        const double last = Fixtures::textWidth(first.number.right(1), box.height() / 0.925);
+        const QRectF cut(number.left(), number.top(), box.right() - last / 2 - 1 - number.left(), number.height());
+        const std::optional<RegionView::Readout> shown = app->pdf->readout(cut, 0);
         QVERIFY(shown);
         QVERIFY(shown->warning);
-        release(cut);
+        QVERIFY(shown->text != first.number);
     }
 
     void noReadoutWhereNoLayerWasKept()

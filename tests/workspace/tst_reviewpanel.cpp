@@ -236,8 +236,21 @@ class ReviewPanelTest : public QObject
         QApplication::setActiveWindow(panel());
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(panel()));
         QMenuBar* bar = app->window->menuBar();
-        QAction* quit = bar->actions()[0]->menu()->actions()[0];
-        QAction* selectAll = bar->actions()[1]->menu()->actions()[3];
+        // Found by title: other menus and entries may stand before them.
+        const auto find = [bar](const QString& menu, const QString& title) -> QAction* {
+            for (QAction* top : bar->actions()) {
+                if (top->text() != menu || !top->menu())
+                    continue;
+                for (QAction* item : top->menu()->actions()) {
+                    if (item->text() == title)
+                        return item;
+                }
+            }
+            return nullptr;
+        };
+        QAction* quit = find("Planfolio", "Quit Planfolio");
+        QAction* selectAll = find("Edit", "Select All");
+        QVERIFY(quit && selectAll);
         QCOMPARE(selectAll->text(), QString("Select All"));
 
         QSignalSpy selectAllRuns(selectAll, &QAction::triggered);
