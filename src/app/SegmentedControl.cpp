@@ -1,5 +1,8 @@
 #include "SegmentedControl.h"
 
+#include "SegmentedControlAccessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,14 +18,31 @@ SegmentedControl::SegmentedControl(const QStringList& labels, QWidget* parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Once per process, before any interface for a control is asked for.
+    static const bool accessible = [] {
+        QAccessible::installFactory(&SegmentedControlAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
 }
 
 void SegmentedControl::setSelectedSegment(int index)
 {
     if (index < 0 || index >= count() || index == m_selected)
         return;
-    m_selected = index;
-    update();
+    select(index);
+}
+
+void SegmentedControl::pressSegment(int index)
+{
+    if (!isEnabled() || index < 0 || index >= count())
+        return;
+    choose(index);
+}
+
+QRect SegmentedControl::segmentRect(int index) const
+{
+    return segmentRects().value(index);
 }
 
 QSize SegmentedControl::sizeHint() const
@@ -148,7 +168,23 @@ void SegmentedControl::keyPressEvent(QKeyEvent* event)
 
 void SegmentedControl::choose(int index)
 {
+    select(index);
+    Q_EMIT segmentClicked(index);
+}
+
+void SegmentedControl::select(int index)
+{
+    const int previous = m_selected;
     m_selected = index;
     update();
-    Q_EMIT segmentClicked(index);
+    if (previous == index)
+        return;
+    // The segment that lost the selection and the one that gained it.
+    QAccessible::State checked;
+    checked.checked = true;
+    for (int segment : {previous, index}) {
+        QAccessibleStateChangeEvent event(this, checked);
+        event.setChild(segment);
+        QAccessible::updateAccessibility(&event);
+    }
 }

@@ -4,6 +4,10 @@
 // segment is drawn in black with white text. A click or the arrow keys
 // select a segment and emit segmentClicked(); selecting from the program
 // emits nothing, so that setting a segment never runs the control's action.
+//
+// Assistive tools see the control as a group of named radio buttons, one a
+// segment, each with its selected state and a press action
+// (SegmentedControlAccessible); every change of the selection is announced.
 
 #include <QStringList>
 #include <QWidget>
@@ -19,8 +23,14 @@ public:
     int selectedSegment() const { return m_selected; }
     // Selects `index` (ignored when out of range) without emitting.
     void setSelectedSegment(int index);
+    // Selects `index` as a click on it does, emitting segmentClicked();
+    // ignored while the control is disabled or when out of range.
+    void pressSegment(int index);
     // The segment under a point in widget coordinates, or -1.
     int segmentAt(const QPoint& point) const;
+    // Where segment `index` is drawn, in widget coordinates; empty when out
+    // of range.
+    QRect segmentRect(int index) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -38,6 +48,8 @@ protected:
 private:
     QList<QRect> segmentRects() const;
     void choose(int index);
+    // Makes `index` the selected segment and announces the change.
+    void select(int index);
 
     QStringList m_labels;
     int m_selected = 0;

@@ -151,6 +151,7 @@ void App::buildWindow()
     mode->setSelectedSegment(0);
 
     // 5. The two rows of controls.
+    groupPicker->setAccessibleName(QStringLiteral("Geometry group"));
     groupPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     groupPicker->setMinimumContentsLength(24);
     column->addLayout(row(10, {openButton, groupPicker, exportButton}));
@@ -168,6 +169,7 @@ void App::buildWindow()
     split->setChildrenCollapsible(false);
     split->setMinimumHeight(400);
     pdf->setMinimumWidth(480);
+    pdf->setAccessibleName(QStringLiteral("Page view"));
     pdf->selected = [self](const QRectF& rect, int page) {
         if (self)
             self->selectRegion(rect, page);
@@ -205,6 +207,7 @@ void App::buildWindow()
         standIn->setHeaderData(i, Qt::Horizontal, tableColumns()[i].header);
     installTableModel(standIn);
     table->setMinimumWidth(465);
+    table->setAccessibleName(QStringLiteral("Review table"));
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     table->verticalHeader()->hide();
@@ -238,6 +241,7 @@ void App::buildWindow()
     progress->setRange(0, 100);
     progress->setOrientation(Qt::Horizontal);
     progress->setFixedWidth(380);
+    progress->setAccessibleName(QStringLiteral("Task progress"));
     column->addLayout(row(-1, {progress, cancelButton}));
 
     column->addWidget(reviewed);

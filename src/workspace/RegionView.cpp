@@ -44,10 +44,10 @@ QAction* zoomAction(const QString& text, const QList<QKeySequence>& keys, QObjec
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
     // The tooltip names the key, which the window shows nowhere else.
-    action->setToolTip(keys.isEmpty() ? text
-                                      : text + QStringLiteral(" (") +
-                                            keys.first().toString(QKeySequence::NativeText) +
-                                            QStringLiteral(")"));
+    action->setToolTip(keys.isEmpty()
+                           ? text
+                           : text + QStringLiteral(" (") + keys.first().toString(QKeySequence::NativeText) +
+                                 QStringLiteral(")"));
     return action;
 }
 } // namespace
@@ -266,11 +266,13 @@ void RegionView::zoomToRegions()
     QRectF regions;
     for (const PageOutline& outline : std::as_const(m_outlines)) {
         if (outline.page == m_page)
-            regions = regions.isNull() ? outline.rect.normalized() : regions.united(outline.rect.normalized());
+            regions =
+                regions.isNull() ? outline.rect.normalized() : regions.united(outline.rect.normalized());
     }
     if (regions.isEmpty()) {
         // The lower-right quarter as the page is shown (rotation applied).
-        const QRectF quarter(QPointF(m_displaySize.width() / 2, m_displaySize.height() / 2), m_displaySize / 2);
+        const QRectF quarter(QPointF(m_displaySize.width() / 2, m_displaySize.height() / 2),
+                             m_displaySize / 2);
         regions = m_display.inverted().mapRect(quarter);
     }
     frame(regions);
@@ -286,7 +288,7 @@ void RegionView::frame(const QRectF& userRect)
                                          shown.width() * frameRoom, shown.height() * frameRoom);
     // Room left once both scroll bars show, as they do when zoomed in.
     const QSizeF area = contentsRect().size() - QSizeF(verticalScrollBar()->sizeHint().width(),
-                                                      horizontalScrollBar()->sizeHint().height());
+                                                       horizontalScrollBar()->sizeHint().height());
     const double s = std::min(area.width() / wanted.width(), area.height() / wanted.height());
     m_zoom = std::clamp(s / fit, 1.0, maxZoom);
     updateScrollBars();

@@ -41,8 +41,9 @@ int ReviewColumnSizer::baseWidth(const QTableView* table, int column)
         // and cuts it short with an ellipsis when it does not fit.
         const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
         const QFontMetricsF metrics(table->font());
-        for (const QString& state : {ReviewState::needsRegions, ReviewState::noText, ReviewState::needsReading,
-                                     ReviewState::readReview, ReviewState::checkEdges, ReviewState::edited}) {
+        for (const QString& state :
+             {ReviewState::needsRegions, ReviewState::noText, ReviewState::needsReading,
+              ReviewState::readReview, ReviewState::checkEdges, ReviewState::edited}) {
             // One pixel more for the rounding of the text's position.
             width = std::max(width, int(std::ceil(metrics.horizontalAdvance(state))) + 2 * margin + 1);
         }

@@ -96,8 +96,8 @@ class PageZoomTest : public QObject
         QCOMPARE(items[0]->shortcut(), QKeySequence(QKeySequence::ZoomIn));
         QCOMPARE(items[1]->shortcut(), QKeySequence(QKeySequence::ZoomOut));
         QCOMPARE(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_0));
-        QVERIFY(button("Zoom in")->toolTip().contains(QKeySequence(QKeySequence::ZoomIn).toString(
-            QKeySequence::NativeText)));
+        QVERIFY(button("Zoom in")->toolTip().contains(
+            QKeySequence(QKeySequence::ZoomIn).toString(QKeySequence::NativeText)));
 
         // No document: nothing to zoom.
         QCOMPARE(enabledZoom(), QStringList());
@@ -178,7 +178,8 @@ class PageZoomTest : public QObject
         driver->drag(number);
         const QRectF got = *app->groupRegions.value(0).number;
         const double pixel = 1 / app->pdf->scale();
-        QVERIFY(std::abs(got.left() - number.left()) <= pixel && std::abs(got.right() - number.right()) <= pixel);
+        QVERIFY(std::abs(got.left() - number.left()) <= pixel &&
+                std::abs(got.right() - number.right()) <= pixel);
         QVERIFY(std::abs(got.top() - number.top()) <= pixel &&
                 std::abs(got.bottom() - number.bottom()) <= pixel);
     }

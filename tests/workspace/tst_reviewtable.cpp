@@ -11,8 +11,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QScrollBar>
-#include <QStyle>
 #include <QSignalSpy>
+#include <QStyle>
 
 class ReviewTableTest : public QObject
 {
@@ -112,16 +112,19 @@ class ReviewTableTest : public QObject
         // Every state text is drawn whole: the item view keeps this margin
         // on each side of a cell's text and elides what does not fit.
         const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
-        for (const QString& state : {ReviewState::needsRegions, ReviewState::noText, ReviewState::needsReading,
-                                     ReviewState::readReview, ReviewState::checkEdges, ReviewState::edited}) {
+        for (const QString& state :
+             {ReviewState::needsRegions, ReviewState::noText, ReviewState::needsReading,
+              ReviewState::readReview, ReviewState::checkEdges, ReviewState::edited}) {
             const int room = header->sectionSize(review) - 2 * margin;
-            QVERIFY2(table->fontMetrics().elidedText(state, Qt::ElideRight, room) == state, qPrintable(state));
+            QVERIFY2(table->fontMetrics().elidedText(state, Qt::ElideRight, room) == state,
+                     qPrintable(state));
         }
 
         // At the opening size all four columns are in view.
         QCOMPARE(app->window->size(), QSize(1180, 820));
         QVERIFY(header->sectionSize(title) >= 175);
-        QCOMPARE(header->length(), std::max(table->viewport()->width(), 42 + 90 + 175 + header->sectionSize(review)));
+        QCOMPARE(header->length(),
+                 std::max(table->viewport()->width(), 42 + 90 + 175 + header->sectionSize(review)));
         QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
         QVERIFY(app->pdf->width() >= 480);
 
