@@ -26,6 +26,20 @@ constexpr double kSameLineFraction = 0.5;
 // gives cells, not baselines; this is a typical Latin font's ascent over its
 // ascent plus descent.
 constexpr double kBaselineFraction = 0.75;
+// A gap between two characters of a line counts as a space when it exceeds
+// the line's usual gap by this fraction of the cell height: about 0.2 em,
+// less than the space of any common text face (0.23 to 0.28 em, and a cell
+// is 0.9 to 1.2 em tall), more than kerning or rounding leave.
+constexpr double kSpaceFraction = 0.2;
+// Two characters stand on one baseline when their cells' middles across
+// the line differ by less than this fraction of the cell height. Text drawn
+// at a slant gives each glyph its own upright cell, stepped across the line;
+// the gaps between such cells say nothing about spaces.
+constexpr double kSameBaselineFraction = 0.15;
+// The usual gap of a line is its median gap, taken once the line has this
+// many: with fewer, evenly spaced one-character words ("A - A") cannot be
+// told from a letter-spaced word, and the space wins.
+constexpr qsizetype kMinGapsForUsual = 4;
 
 double along(const QPointF& p, const QPointF& d)
 {
@@ -126,6 +140,54 @@ PageText::PageText(QList<Char> chars, QList<Word> words)
             line.bottom = std::max(line.bottom, hi);
         }
     }
+    findSpaces();
+}
+
+void PageText::findSpaces()
+{
+    // poppler takes a line made only of one-character words for
+    // letter-spaced text and joins them ("A - A" reads "A-A"), and its own
+    // spaces are kept; besides them, a gap a space wide more than the
+    // line's usual gap is a space, so letter-spaced words ("G R O U N D",
+    // every gap alike) stay whole.
+    m_spaceAfter = QList<bool>(m_chars.size(), false);
+    QList<double> gaps;
+    for (const Line& line : m_lines) {
+        const QPointF d = line.direction;
+        const QPointF across = acrossAxis(d);
+        // The gap after character i; a low surrogate shares its high
+        // half's cell, so nothing lies between the two.
+        const auto gapAfter = [&](qsizetype i) {
+            return projection(m_chars[i + 1].box, d).first - projection(m_chars[i].box, d).second;
+        };
+        const auto joinsNext = [&](qsizetype i) {
+            return i < line.last && !m_chars[i + 1].ch.isLowSurrogate();
+        };
+        gaps.clear();
+        for (qsizetype i = line.first; i < line.last; ++i) {
+            if (joinsNext(i))
+                gaps.append(gapAfter(i));
+        }
+        double usual = 0;
+        if (gaps.size() >= kMinGapsForUsual) {
+            // The lower median, so that a line of short words still takes
+            // a gap inside a word.
+            const auto middle = gaps.begin() + (gaps.size() - 1) / 2;
+            std::nth_element(gaps.begin(), middle, gaps.end());
+            usual = *middle;
+        }
+        for (qsizetype i = line.first; i <= line.last; ++i) {
+            bool space = m_chars[i].spaceAfter;
+            if (!space && joinsNext(i)) {
+                const auto [top0, bottom0] = projection(m_chars[i].box, across);
+                const auto [top1, bottom1] = projection(m_chars[i + 1].box, across);
+                const double size = std::max(bottom0 - top0, bottom1 - top1);
+                const double step = std::abs((top1 + bottom1) - (top0 + bottom0)) / 2;
+                space = step < kSameBaselineFraction * size && gapAfter(i) - usual > kSpaceFraction * size;
+            }
+            m_spaceAfter[i] = space;
+        }
+    }
 }
 
 QString PageText::text(const QRectF& userRect) const
@@ -159,7 +221,7 @@ QString PageText::text(const QRectF& userRect) const
                 const auto [lo, hi] = projection(c.box, d);
                 cells.append({c.ch, QChar(), i, lo, hi, along(c.centre, d), c.centre});
             }
-            if (c.spaceAfter && i < line.last) {
+            if (m_spaceAfter[i] && i < line.last) {
                 const Char& next = m_chars[i + 1];
                 const double lo = cells.back().hi;
                 const double hi = projection(next.box, d).first;

@@ -200,10 +200,13 @@ public:
     // whose centres lie inside; runs are ordered as the text reads (top to
     // bottom, then along the text), runs on one line are set apart by
     // spaces that keep their columns, lines are separated by line breaks,
-    // and a selection of several lines ends with one. For text running in
-    // one direction the result equals poppler's; where directions mix,
-    // the order follows the page's main direction. Empty for a rectangle
-    // without area.
+    // and a selection of several lines ends with one. Words are set apart
+    // where the layer says so and also where two characters of a line lie
+    // a space apart beyond the line's usual gap (poppler joins a line made
+    // only of one-character words, "A - A", as if it were letter-spaced).
+    // Otherwise, for text running in one direction, the result equals
+    // poppler's; where directions mix, the order follows the page's main
+    // direction. Empty for a rectangle without area.
     QString text(const QRectF& userRect) const;
     // The whole text in text-layer order.
     QString allText() const;
@@ -223,9 +226,14 @@ private:
         double top = 0;
         double bottom = 0;
     };
+    void findSpaces();
+
     QList<Char> m_chars;
     QList<Word> m_words;
     QList<Line> m_lines;
+    // Derived from m_chars by the constructor: whether a space follows
+    // character i within its line (the layer's word boundary, or a gap).
+    QList<bool> m_spaceAfter;
     QPointF m_primary{1, 0}; // the direction most of the text runs in
     bool m_aborted = false;
 };
