@@ -40,6 +40,14 @@ constexpr double kSameBaselineFraction = 0.15;
 // many: with fewer, evenly spaced one-character words ("A - A") cannot be
 // told from a letter-spaced word, and the space wins.
 constexpr qsizetype kMinGapsForUsual = 4;
+// A cell's outer part on each side, as a fraction of its width and height,
+// that a border may cross without cutting the glyph of a character the
+// selection takes: cells run from the font's ascent to its descent and over
+// the whole advance, so side bearings, the descender zone and the space
+// above capitals lie in them. Only the middle half counts: Helvetica's "1"
+// ends its ink at 65 % of its advance, most faces' baselines sit at 75 to
+// 82 % of the cell from its top and their capitals start in its top 20 %.
+constexpr double kCellMargin = 0.25;
 
 double along(const QPointF& p, const QPointF& d)
 {
@@ -58,6 +66,12 @@ std::pair<double, double> projection(const QRectF& r, const QPointF& d)
     const double a = along(r.topLeft(), d);
     const double b = along(r.bottomRight(), d);
     return {std::min(a, b), std::max(a, b)};
+}
+
+// Whether the open intervals (a0, a1) and (b0, b1) share a point.
+bool overlaps(double a0, double a1, double b0, double b1)
+{
+    return a0 < b1 && b0 < a1;
 }
 
 // A unit axis vector for the way from `a` to `b`; null when they coincide.
@@ -138,6 +152,7 @@ PageText::PageText(QList<Char> chars, QList<Word> words)
             const auto [lo, hi] = projection(m_chars[i].box, across);
             line.top = std::min(line.top, lo);
             line.bottom = std::max(line.bottom, hi);
+            line.bounds |= m_chars[i].box.normalized();
         }
     }
     findSpaces();
@@ -371,6 +386,49 @@ QString PageText::text(const QRectF& userRect) const
     if (multiLine)
         out += QLatin1Char('\n');
     return out;
+}
+
+bool PageText::textAtEdges(const QRectF& userRect, double margin) const
+{
+    const QRectF rect = userRect.normalized();
+    if (!(rect.width() > 0) || !(rect.height() > 0))
+        return false;
+    const QRectF near = rect.adjusted(-margin, -margin, margin, margin);
+    for (const Line& line : m_lines) {
+        if (!line.bounds.intersects(near))
+            continue;
+        const QPointF d = line.direction;
+        const auto [rectStart, rectEnd] = projection(rect, d);
+        const auto [rectTop, rectBottom] = projection(rect, acrossAxis(d));
+        // Which characters text(rect) takes: those of a line whose middle
+        // lies inside, with their centres inside along the line (the run
+        // text() takes, for a line whose centres run one way).
+        const double middle = 0.5 * (line.top + line.bottom);
+        const bool lineTaken = middle > rectTop && middle < rectBottom;
+        bool previousTaken = false;
+        for (qsizetype i = line.first; i <= line.last; ++i) {
+            const Char& c = m_chars[i];
+            const double centre = along(c.centre, d);
+            const bool taken = lineTaken && centre > rectStart && centre < rectEnd;
+            const auto [lo, hi] = projection(c.box, d);
+            const auto [top, bottom] = projection(c.box, acrossAxis(d));
+            if (taken) {
+                const double w = kCellMargin * (hi - lo);
+                const double h = kCellMargin * (bottom - top);
+                if (!(lo + w >= rectStart && hi - w <= rectEnd && top + h >= rectTop &&
+                      bottom - h <= rectBottom))
+                    return true;
+            } else if (overlaps(lo, hi, rectStart - margin, rectEnd + margin) &&
+                       overlaps(top, bottom, rectTop - margin, rectBottom + margin)) {
+                return true;
+            }
+            // Part of a word taken and the rest left.
+            if (i > line.first && !m_spaceAfter[i - 1] && !c.ch.isLowSurrogate() && taken != previousTaken)
+                return true;
+            previousTaken = taken;
+        }
+    }
+    return false;
 }
 
 QString PageText::allText() const

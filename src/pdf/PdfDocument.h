@@ -208,6 +208,16 @@ public:
     // poppler's; where directions mix, the order follows the page's main
     // direction. Empty for a rectangle without area.
     QString text(const QRectF& userRect) const;
+    // Whether text lies at the border of `userRect` (user space) in a way
+    // that can make text(userRect) miss part of what the user meant: a
+    // character the selection leaves out has its cell inside the
+    // rectangle or within `margin` points outside it (a glyph or a line
+    // cut by the border, or other text close by); the border runs through
+    // the middle of a character the selection takes (cells are taller and
+    // wider than the ink, so their outer parts do not count); or the
+    // selection takes part of a word and leaves the rest. False for a
+    // rectangle without area. One pass over the lines near the rectangle.
+    bool textAtEdges(const QRectF& userRect, double margin) const;
     // The whole text in text-layer order.
     QString allText() const;
     const QList<Word>& words() const { return m_words; }
@@ -225,6 +235,7 @@ private:
         QPointF direction;
         double top = 0;
         double bottom = 0;
+        QRectF bounds; // user space: every character's cell
     };
     void findSpaces();
 
