@@ -120,8 +120,8 @@ void numberSweeps()
         for (const std::optional<int> rotate : {std::optional<int>(), std::optional<int>(90)}) {
             const Sheet sheet = sheetWith({{number, 200, 300, size}}, rotate);
             const QRectF box = sheet.built.boxOf(0, number);
-            const QString at = QStringLiteral("%1 pt%2").arg(size).arg(rotate ? QStringLiteral(", /Rotate 90")
-                                                                              : QString());
+            const QString at =
+                QStringLiteral("%1 pt%2").arg(size).arg(rotate ? QStringLiteral(", /Rotate 90") : QString());
             printTally(QStringLiteral("  right edge, %1").arg(at),
                        sweep(sheet, box, 1, box.left() + 0.5, box.right(), number));
             if (size != 36.0)
@@ -170,7 +170,8 @@ void neighbourGaps()
 
 void carefulRegions()
 {
-    out() << "\nCareful regions: \"A-001\" alone, the region m pt outside its character cells on every side\n";
+    out()
+        << "\nCareful regions: \"A-001\" alone, the region m pt outside its character cells on every side\n";
     const QString number = QStringLiteral("A-001");
     for (const double size : {8.0, 12.0, 24.0, 36.0, 40.0}) {
         const Sheet sheet = sheetWith({{number, 200, 300, size}});
@@ -179,7 +180,26 @@ void carefulRegions()
         for (const double m : {0.5, 1.0, 2.0, 3.0, 5.0}) {
             const DocumentSafety::RegionText got =
                 DocumentSafety::read(sheet.layer, sheet.crop, box.adjusted(-m, -m, m, m));
-            out() << "  m=" << m << (got.text == number ? "" : " WRONG") << (got.warning ? " warned" : " silent");
+            out() << "  m=" << m << (got.text == number ? "" : " WRONG")
+                  << (got.warning ? " warned" : " silent");
+        }
+        out() << "\n";
+    }
+    // The ink from Helvetica's glyph outlines: "A" starts 14/1000 em into
+    // its cell, "1" ends 197/1000 em short of its advance, digits and
+    // capitals stand on the baseline and reach 718/1000 em.
+    out() << "The same, m pt outside the ink of the glyphs\n";
+    for (const double size : {8.0, 12.0, 24.0, 36.0, 40.0}) {
+        const Sheet sheet = sheetWith({{number, 200, 300, size}});
+        const double em = size / 1000.0;
+        const QRectF ink(QPointF(200 + 14 * em, 300),
+                         QPointF(200 + Fixtures::textWidth(number, size) - 197 * em, 300 + 718 * em));
+        out() << "  " << size << " pt:";
+        for (const double m : {0.5, 1.0, 2.0, 3.0, 5.0}) {
+            const DocumentSafety::RegionText got =
+                DocumentSafety::read(sheet.layer, sheet.crop, ink.adjusted(-m, -m, m, m));
+            out() << "  m=" << m << (got.text == number ? "" : " WRONG")
+                  << (got.warning ? " warned" : " silent");
         }
         out() << "\n";
     }
@@ -206,9 +226,10 @@ void timing()
     const double us = double(timer.nsecsElapsed()) / 1e3 / (2.0 * rounds);
     // 2 regions x 500 pages is 1000 reads: as many milliseconds as one
     // read takes microseconds.
-    out() << "\nOne region read on a heavy sheet (" << layer.allText().size() << " characters): "
-          << QString::number(us, 'f', 1) << " us; 2 regions x 500 pages: " << QString::number(us, 'f', 1)
-          << " ms (warned " << warned << ")\n";
+    out() << "\nOne region read on a heavy sheet (" << layer.allText().size()
+          << " characters): " << QString::number(us, 'f', 1)
+          << " us; 2 regions x 500 pages: " << QString::number(us, 'f', 1) << " ms (warned " << warned
+          << ")\n";
 }
 
 } // namespace

@@ -35,7 +35,10 @@ struct RegionText
 
 // Region text of `box` (user space, points) on a page whose text layer has
 // been taken once as `layer`; the widened box is grown by 2 pt and clipped
-// to `cropBox`. Never throws.
+// to `cropBox`. The warning is set when the text is empty, when the exact
+// and widened selections differ, or when the layer has text at the box's
+// edges (PageText::textAtEdges with the 2 pt margin: a cut glyph, line or
+// word, or other text within 2 pt outside). Never throws.
 RegionText read(const PageText& layer, const QRectF& cropBox, const Region& box);
 
 // Splits at every Unicode White_Space character and joins the pieces with

@@ -43,6 +43,10 @@ DocumentSafety::RegionText DocumentSafety::read(const PageText& layer, const QRe
     // The edge margin: text within 2 pt outside the region's border is
     // looked at to tell whether the region cuts through or misses text.
     constexpr double edgeMargin = 2.0;
+    // Comparing the exact and widened selections sees a cut only where a
+    // character's centre falls in the 2 pt band, which large title-block
+    // text mostly leaves empty; the layer's character cells show every cut
+    // glyph, cut line and near neighbour as well.
     const QRectF region = box.normalized();
     const QString exact = regionText(layer, region);
     const QRectF widened =
@@ -50,6 +54,6 @@ DocumentSafety::RegionText DocumentSafety::read(const PageText& layer, const QRe
     const QString wide = regionText(layer, widened);
     RegionText result;
     result.text = exact.isEmpty() ? wide : exact;
-    result.warning = result.text.isEmpty() || wide != exact;
+    result.warning = result.text.isEmpty() || wide != exact || layer.textAtEdges(region, edgeMargin);
     return result;
 }

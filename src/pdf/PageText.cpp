@@ -26,6 +26,28 @@ constexpr double kSameLineFraction = 0.5;
 // gives cells, not baselines; this is a typical Latin font's ascent over its
 // ascent plus descent.
 constexpr double kBaselineFraction = 0.75;
+// A gap between two characters of a line counts as a space when it exceeds
+// the line's usual gap by this fraction of the cell height: about 0.2 em,
+// less than the space of any common text face (0.23 to 0.28 em, and a cell
+// is 0.9 to 1.2 em tall), more than kerning or rounding leave.
+constexpr double kSpaceFraction = 0.2;
+// Two characters stand on one baseline when their cells' middles across
+// the line differ by less than this fraction of the cell height. Text drawn
+// at a slant gives each glyph its own upright cell, stepped across the line;
+// the gaps between such cells say nothing about spaces.
+constexpr double kSameBaselineFraction = 0.15;
+// The usual gap of a line is its median gap, taken once the line has this
+// many: with fewer, evenly spaced one-character words ("A - A") cannot be
+// told from a letter-spaced word, and the space wins.
+constexpr qsizetype kMinGapsForUsual = 4;
+// A cell's outer part on each side, as a fraction of its width and height,
+// that a border may cross without cutting the glyph of a character the
+// selection takes: cells run from the font's ascent to its descent and over
+// the whole advance, so side bearings, the descender zone and the space
+// above capitals lie in them. Only the middle half counts: Helvetica's "1"
+// ends its ink at 65 % of its advance, most faces' baselines sit at 75 to
+// 82 % of the cell from its top and their capitals start in its top 20 %.
+constexpr double kCellMargin = 0.25;
 
 double along(const QPointF& p, const QPointF& d)
 {
@@ -44,6 +66,12 @@ std::pair<double, double> projection(const QRectF& r, const QPointF& d)
     const double a = along(r.topLeft(), d);
     const double b = along(r.bottomRight(), d);
     return {std::min(a, b), std::max(a, b)};
+}
+
+// Whether the open intervals (a0, a1) and (b0, b1) share a point.
+bool overlaps(double a0, double a1, double b0, double b1)
+{
+    return a0 < b1 && b0 < a1;
 }
 
 // A unit axis vector for the way from `a` to `b`; null when they coincide.
@@ -124,6 +152,55 @@ PageText::PageText(QList<Char> chars, QList<Word> words)
             const auto [lo, hi] = projection(m_chars[i].box, across);
             line.top = std::min(line.top, lo);
             line.bottom = std::max(line.bottom, hi);
+            line.bounds |= m_chars[i].box.normalized();
+        }
+    }
+    findSpaces();
+}
+
+void PageText::findSpaces()
+{
+    // poppler takes a line made only of one-character words for
+    // letter-spaced text and joins them ("A - A" reads "A-A"), and its own
+    // spaces are kept; besides them, a gap a space wide more than the
+    // line's usual gap is a space, so letter-spaced words ("G R O U N D",
+    // every gap alike) stay whole.
+    m_spaceAfter = QList<bool>(m_chars.size(), false);
+    QList<double> gaps;
+    for (const Line& line : m_lines) {
+        const QPointF d = line.direction;
+        const QPointF across = acrossAxis(d);
+        // The gap after character i; a low surrogate shares its high
+        // half's cell, so nothing lies between the two.
+        const auto gapAfter = [&](qsizetype i) {
+            return projection(m_chars[i + 1].box, d).first - projection(m_chars[i].box, d).second;
+        };
+        const auto joinsNext = [&](qsizetype i) {
+            return i < line.last && !m_chars[i + 1].ch.isLowSurrogate();
+        };
+        gaps.clear();
+        for (qsizetype i = line.first; i < line.last; ++i) {
+            if (joinsNext(i))
+                gaps.append(gapAfter(i));
+        }
+        double usual = 0;
+        if (gaps.size() >= kMinGapsForUsual) {
+            // The lower median, so that a line of short words still takes
+            // a gap inside a word.
+            const auto middle = gaps.begin() + (gaps.size() - 1) / 2;
+            std::nth_element(gaps.begin(), middle, gaps.end());
+            usual = *middle;
+        }
+        for (qsizetype i = line.first; i <= line.last; ++i) {
+            bool space = m_chars[i].spaceAfter;
+            if (!space && joinsNext(i)) {
+                const auto [top0, bottom0] = projection(m_chars[i].box, across);
+                const auto [top1, bottom1] = projection(m_chars[i + 1].box, across);
+                const double size = std::max(bottom0 - top0, bottom1 - top1);
+                const double step = std::abs((top1 + bottom1) - (top0 + bottom0)) / 2;
+                space = step < kSameBaselineFraction * size && gapAfter(i) - usual > kSpaceFraction * size;
+            }
+            m_spaceAfter[i] = space;
         }
     }
 }
@@ -159,7 +236,7 @@ QString PageText::text(const QRectF& userRect) const
                 const auto [lo, hi] = projection(c.box, d);
                 cells.append({c.ch, QChar(), i, lo, hi, along(c.centre, d), c.centre});
             }
-            if (c.spaceAfter && i < line.last) {
+            if (m_spaceAfter[i] && i < line.last) {
                 const Char& next = m_chars[i + 1];
                 const double lo = cells.back().hi;
                 const double hi = projection(next.box, d).first;
@@ -309,6 +386,49 @@ QString PageText::text(const QRectF& userRect) const
     if (multiLine)
         out += QLatin1Char('\n');
     return out;
+}
+
+bool PageText::textAtEdges(const QRectF& userRect, double margin) const
+{
+    const QRectF rect = userRect.normalized();
+    if (!(rect.width() > 0) || !(rect.height() > 0))
+        return false;
+    const QRectF near = rect.adjusted(-margin, -margin, margin, margin);
+    for (const Line& line : m_lines) {
+        if (!line.bounds.intersects(near))
+            continue;
+        const QPointF d = line.direction;
+        const auto [rectStart, rectEnd] = projection(rect, d);
+        const auto [rectTop, rectBottom] = projection(rect, acrossAxis(d));
+        // Which characters text(rect) takes: those of a line whose middle
+        // lies inside, with their centres inside along the line (the run
+        // text() takes, for a line whose centres run one way).
+        const double middle = 0.5 * (line.top + line.bottom);
+        const bool lineTaken = middle > rectTop && middle < rectBottom;
+        bool previousTaken = false;
+        for (qsizetype i = line.first; i <= line.last; ++i) {
+            const Char& c = m_chars[i];
+            const double centre = along(c.centre, d);
+            const bool taken = lineTaken && centre > rectStart && centre < rectEnd;
+            const auto [lo, hi] = projection(c.box, d);
+            const auto [top, bottom] = projection(c.box, acrossAxis(d));
+            if (taken) {
+                const double w = kCellMargin * (hi - lo);
+                const double h = kCellMargin * (bottom - top);
+                if (!(lo + w >= rectStart && hi - w <= rectEnd && top + h >= rectTop &&
+                      bottom - h <= rectBottom))
+                    return true;
+            } else if (overlaps(lo, hi, rectStart - margin, rectEnd + margin) &&
+                       overlaps(top, bottom, rectTop - margin, rectBottom + margin)) {
+                return true;
+            }
+            // Part of a word taken and the rest left.
+            if (i > line.first && !m_spaceAfter[i - 1] && !c.ch.isLowSurrogate() && taken != previousTaken)
+                return true;
+            previousTaken = taken;
+        }
+    }
+    return false;
 }
 
 QString PageText::allText() const

@@ -228,11 +228,24 @@ public:
     // whose centres lie inside; runs are ordered as the text reads (top to
     // bottom, then along the text), runs on one line are set apart by
     // spaces that keep their columns, lines are separated by line breaks,
-    // and a selection of several lines ends with one. For text running in
-    // one direction the result equals poppler's; where directions mix,
-    // the order follows the page's main direction. Empty for a rectangle
-    // without area.
+    // and a selection of several lines ends with one. Words are set apart
+    // where the layer says so and also where two characters of a line lie
+    // a space apart beyond the line's usual gap (poppler joins a line made
+    // only of one-character words, "A - A", as if it were letter-spaced).
+    // Otherwise, for text running in one direction, the result equals
+    // poppler's; where directions mix, the order follows the page's main
+    // direction. Empty for a rectangle without area.
     QString text(const QRectF& userRect) const;
+    // Whether text lies at the border of `userRect` (user space) in a way
+    // that can make text(userRect) miss part of what the user meant: a
+    // character the selection leaves out has its cell inside the
+    // rectangle or within `margin` points outside it (a glyph or a line
+    // cut by the border, or other text close by); the border runs through
+    // the middle of a character the selection takes (cells are taller and
+    // wider than the ink, so their outer parts do not count); or the
+    // selection takes part of a word and leaves the rest. False for a
+    // rectangle without area. One pass over the lines near the rectangle.
+    bool textAtEdges(const QRectF& userRect, double margin) const;
     // The whole text in text-layer order.
     QString allText() const;
     const QList<Word>& words() const { return m_words; }
@@ -266,10 +279,16 @@ private:
         QPointF direction;
         double top = 0;
         double bottom = 0;
+        QRectF bounds; // user space: every character's cell
     };
+    void findSpaces();
+
     QList<Char> m_chars;
     QList<Word> m_words;
     QList<Line> m_lines;
+    // Derived from m_chars by the constructor: whether a space follows
+    // character i within its line (the layer's word boundary, or a gap).
+    QList<bool> m_spaceAfter;
     QPointF m_primary{1, 0}; // the direction most of the text runs in
     bool m_aborted = false;
     bool m_failed = false;

@@ -5,8 +5,11 @@
 #include "Fixtures.h"
 #include "PageParallel.h"
 #include "PdfDocument.h"
+#include "TestPaths.h"
 #include "Workflow.h"
 
+#include <QFile>
+#include <QImage>
 #include <QSemaphore>
 #include <QTest>
 
@@ -62,6 +65,40 @@ PageRegions numberedRegions()
     return PageRegions(QRectF(395, 55, 80, 16), QRectF(395, 30, 120, 20));
 }
 
+// One page's text layer and crop box, read as the read task reads them.
+struct OnePage
+{
+    Fixtures::Built built;
+    std::unique_ptr<PdfDocument> document;
+    PageText layer;
+    QRectF crop;
+
+    explicit OnePage(const Fixtures::Page& page)
+    {
+        Fixtures::Document spec;
+        spec.pages = {page};
+        built = Fixtures::build(spec);
+        document = PdfDocument::open(built.bytes);
+        if (document) {
+            const PdfPage p = *document->page(0);
+            layer = p.textLayer();
+            crop = p.cropBox();
+        }
+    }
+    DocumentSafety::RegionText read(const QRectF& region) const
+    {
+        return DocumentSafety::read(layer, crop, region);
+    }
+};
+
+// How a page is laid out around the text it holds, for the edge tests.
+struct Layout
+{
+    std::optional<int> rotate;
+    std::optional<QRectF> cropBox;
+    double angle = 0; // the text drawn turned on the page
+};
+
 QString messageOf(const std::function<void()>& call)
 {
     try {
@@ -74,6 +111,8 @@ QString messageOf(const std::function<void()>& call)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Layout)
+
 class TestReading : public QObject
 {
     Q_OBJECT
@@ -84,6 +123,10 @@ class TestReading : public QObject
     void readsAcrossLayouts_data();
     void readsAcrossLayouts();
     void warnsAtRegionEdges();
+    void warnsWhereBorderCutsText_data();
+    void warnsWhereBorderCutsText();
+    void warnsForTextJustOutside();
+    void carefulRegionsOnAnotherProducersDrawing();
     void validatesRegions_data();
     void validatesRegions();
     void reportsFirstBadPageInRequestedOrder();
@@ -199,6 +242,204 @@ void TestReading::warnsAtRegionEdges()
     const QList<PageRead> reads =
         DrawingWorkflow::read(built.bytes, {0}, {{0, PageRegions(cut, nothing)}}, cancel);
     QCOMPARE(reads, (QList<PageRead>{PageRead{0, QStringLiteral("A-1"), QString(), true}}));
+}
+
+void TestReading::warnsWhereBorderCutsText_data()
+{
+    QTest::addColumn<double>("size");
+    QTest::addColumn<Layout>("layout");
+    const QList<std::pair<const char*, Layout>> layouts = {
+        {"upright", {}},
+        {"/Rotate 90", {90, std::nullopt, 0}},
+        {"/Rotate 270", {270, std::nullopt, 0}},
+        {"offset crop box", {std::nullopt, QRectF(150, 250, 400, 300), 0}},
+        {"drawn at 90 degrees", {std::nullopt, std::nullopt, 90}},
+        {"drawn at 270 degrees, /Rotate 90", {90, std::nullopt, 270}},
+    };
+    for (const double size : {8.0, 12.0, 24.0, 40.0}) {
+        for (const auto& [name, layout] : layouts)
+            QTest::addRow("%g pt, %s", size, name) << size << layout;
+    }
+}
+
+void TestReading::warnsWhereBorderCutsText()
+{
+    // Each side of a region around "A-001" is swept across the number in
+    // 0.5 pt steps while the other three stay 3 pt clear of it: wherever
+    // the reading is not the whole number, it must carry a warning. A
+    // region 3 pt clear of the characters' cells, or 3 pt clear of their
+    // ink (Helvetica's glyph outlines: "A" from 14/1000 em, "1" ending
+    // 197/1000 em short of its advance, baseline up to cap height 718/1000
+    // em), reads the number silently.
+    QFETCH(double, size);
+    QFETCH(Layout, layout);
+    const QString number = QStringLiteral("A-001");
+    Fixtures::Page page;
+    page.rotate = layout.rotate;
+    page.cropBox = layout.cropBox;
+    page.texts = {{number, 300, 400, size, 0, layout.angle}};
+    const OnePage sheet(page);
+    QVERIFY(sheet.document);
+    const QRectF box = sheet.built.boxOf(0, number);
+
+    int truncated = 0;
+    for (int side = 0; side < 4; ++side) {
+        const bool vertical = side < 2;
+        const double from = vertical ? box.left() : box.top();
+        const double to = vertical ? box.right() : box.bottom();
+        for (double at = from + 0.5; at < to; at += 0.5) {
+            QRectF region = box.adjusted(-3, -3, 3, 3);
+            if (side == 0)
+                region.setLeft(at);
+            else if (side == 1)
+                region.setRight(at);
+            else if (side == 2)
+                region.setTop(at);
+            else
+                region.setBottom(at);
+            const DocumentSafety::RegionText got = sheet.read(region);
+            if (got.text != number) {
+                ++truncated;
+                QVERIFY2(got.warning,
+                         qPrintable(QStringLiteral("side %1 at %2 reads \"%3\" without a warning")
+                                        .arg(side)
+                                        .arg(at - from)
+                                        .arg(got.text)));
+            }
+        }
+    }
+    QVERIFY(truncated > 0);
+
+    const DocumentSafety::RegionText aroundCells = sheet.read(box.adjusted(-3, -3, 3, 3));
+    QCOMPARE(aroundCells.text, number);
+    QVERIFY(!aroundCells.warning);
+
+    // The ink, in the text's own frame, turned as the text is drawn.
+    const double em = size / 1000.0;
+    const double length = Fixtures::textWidth(number, size);
+    QRectF ink(QPointF(300 + 14 * em, 400), QPointF(300 + length - 197 * em, 400 + 718 * em));
+    QTransform turn;
+    turn.translate(300, 400);
+    turn.rotate(layout.angle);
+    turn.translate(-300, -400);
+    ink = turn.mapRect(ink);
+    const DocumentSafety::RegionText aroundInk = sheet.read(ink.adjusted(-3, -3, 3, 3));
+    QCOMPARE(aroundInk.text, number);
+    QVERIFY(!aroundInk.warning);
+}
+
+void TestReading::warnsForTextJustOutside()
+{
+    // A number with "REV" after it on its baseline, and a two-line title
+    // with a line of small print below it.
+    Fixtures::Page page;
+    const QString number = QStringLiteral("A-001");
+    page.texts = {{number, 100, 600, 36},
+                  {QStringLiteral("REV"), 260, 600, 36},
+                  {QStringLiteral("GROUND FLOOR"), 100, 400, 24},
+                  {QStringLiteral("PLAN"), 100, 372, 24},
+                  {QStringLiteral("SCALE 1:100"), 100, 340, 8}};
+    const OnePage sheet(page);
+    QVERIFY(sheet.document);
+    const QRectF numberBox = sheet.built.boxOf(0, number);
+    const QRectF rev = sheet.built.boxOf(0, QStringLiteral("REV"));
+    const QRectF first = sheet.built.boxOf(0, QStringLiteral("GROUND FLOOR"));
+    const QRectF second = sheet.built.boxOf(0, QStringLiteral("PLAN"));
+    const QRectF scale = sheet.built.boxOf(0, QStringLiteral("SCALE 1:100"));
+
+    struct Case
+    {
+        const char* what;
+        QRectF region;
+        QString text;
+        bool warning;
+    };
+    const auto withRight = [](QRectF r, double right) {
+        r.setRight(right);
+        return r;
+    };
+    const auto withBottom = [](QRectF r, double bottom) {
+        r.setTop(bottom); // user space: top() is the lower edge
+        return r;
+    };
+    const QRectF numberRegion = numberBox.adjusted(-3, -3, 3, 3);
+    const QRectF titleRegion = first.united(second).adjusted(-3, -3, 3, 3);
+    const QList<Case> cases = {
+        {"REV 1 pt outside", withRight(numberRegion, rev.left() - 1), number, true},
+        {"REV 1.9 pt outside", withRight(numberRegion, rev.left() - 1.9), number, true},
+        {"REV 2.5 pt outside", withRight(numberRegion, rev.left() - 2.5), number, false},
+        {"REV cut", withRight(numberRegion, rev.left() + 2), number, true},
+        {"both lines, small print 2.5 pt below", withBottom(titleRegion, scale.bottom() + 2.5),
+         QStringLiteral("GROUND FLOOR PLAN"), false},
+        {"small print 1 pt below", withBottom(titleRegion, scale.bottom() + 1),
+         QStringLiteral("GROUND FLOOR PLAN"), true},
+        {"bottom edge through the top of the second line", withBottom(titleRegion, second.bottom() - 4),
+         QStringLiteral("GROUND FLOOR"), true},
+        {"bottom edge just into the second line", withBottom(titleRegion, second.bottom() - 0.5),
+         QStringLiteral("GROUND FLOOR"), true},
+        {"first line alone, clear of the second", withBottom(titleRegion, second.bottom() + 2.5),
+         QStringLiteral("GROUND FLOOR"), false},
+    };
+    for (const Case& c : cases) {
+        const DocumentSafety::RegionText got = sheet.read(c.region);
+        QVERIFY2(got.text == c.text, c.what);
+        QVERIFY2(got.warning == c.warning, c.what);
+    }
+}
+
+void TestReading::carefulRegionsOnAnotherProducersDrawing()
+{
+    // A CAD program's drawing: the character cells it gives the text layer
+    // reach about 10 pt below the ink of its 48 pt note and 2 pt above it.
+    // Regions drawn 3 pt clear of the ink, as a user sees it, read without
+    // a warning; one that cuts a word does warn.
+    QFile file(TestPaths::corpusDir() + QStringLiteral("/pdfjs-ansi-C-drawing-titleblock.pdf"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(file.readAll());
+    QVERIFY(document);
+    const PdfPage page = *document->page(0);
+    const PageText layer = page.textLayer();
+    const auto wordBox = [&](const QString& text) {
+        for (const PageText::Word& w : layer.words()) {
+            if (w.text == text)
+                return w.box;
+        }
+        return QRectF();
+    };
+    // The ink inside `around`: the dark pixels of a 288 dpi render, back in
+    // user space.
+    const auto inkOf = [&](const QRectF& around) {
+        const double dpi = 288;
+        const QImage image = page.renderRegion(around, dpi);
+        const QRectF shown = page.displayTransform().mapRect(around);
+        const QPointF origin(std::floor(shown.left() * dpi / 72), std::floor(shown.top() * dpi / 72));
+        QRectF ink;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 128)
+                    ink |= QRectF((origin + QPointF(x, y)) * 72 / dpi, QSizeF(72 / dpi, 72 / dpi));
+            }
+        }
+        return page.displayTransform().inverted().mapRect(ink);
+    };
+    const QRectF test = wordBox(QStringLiteral("Test"));
+    const QRectF plus = wordBox(QStringLiteral("Plus"));
+    const QRectF minus = wordBox(QStringLiteral("minus"));
+    QVERIFY(!test.isNull() && !plus.isNull() && !minus.isNull());
+    const QRectF lineInk = inkOf(test.united(minus).adjusted(-1, -1, 1, 1));
+    const QRectF plusInk = inkOf(plus.adjusted(-1, -1, 1, 1));
+    QVERIFY(lineInk.height() > 30 && plusInk.width() > 60);
+    const QRectF crop = page.cropBox();
+
+    const DocumentSafety::RegionText line = DocumentSafety::read(layer, crop, lineInk.adjusted(-3, -3, 3, 3));
+    QCOMPARE(line.text, QStringLiteral("Test Plus minus"));
+    QVERIFY(!line.warning);
+    const DocumentSafety::RegionText word = DocumentSafety::read(layer, crop, plusInk.adjusted(-3, -3, 3, 3));
+    QCOMPARE(word.text, QStringLiteral("Plus"));
+    QVERIFY(!word.warning);
+    QRectF cut = plusInk.adjusted(-3, -3, 3, 3);
+    cut.setRight(plus.left() + 0.6 * plus.width());
+    QVERIFY(DocumentSafety::read(layer, crop, cut).warning);
 }
 
 void TestReading::validatesRegions_data()

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Fixtures::Document)
+Q_DECLARE_METATYPE(Fixtures::Page)
 
 namespace {
 
@@ -103,6 +104,9 @@ private Q_SLOTS:
     void selectionMatchesPoppler_data();
     void selectionMatchesPoppler();
     void selectionOfNothing();
+    void spacesFromGaps_data();
+    void spacesFromGaps();
+    void wordBreaksMatchPopplerOnOtherProducers();
 
     void documentStates_data();
     void documentStates();
@@ -296,6 +300,133 @@ void TestPdfService::selectionOfNothing()
     // A rectangle given with negative size is the same rectangle.
     const QRectF around = grown(box, 2);
     QCOMPARE(p.text(QRectF(around.bottomRight(), around.topLeft())), number);
+}
+
+void TestPdfService::spacesFromGaps_data()
+{
+    // Each page holds one title, drawn as some producer draws it; a region
+    // 3 pt around its strings must read `expected`. `popplerJoins`: poppler's
+    // own selection reads the same with its spaces dropped (it takes a line
+    // made only of one-character words as letter-spaced and joins them); the
+    // in-memory selection deliberately puts a space wherever the gap between
+    // two characters is a space wide, beyond the line's usual gap.
+    QTest::addColumn<Fixtures::Page>("page");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("popplerJoins");
+    using T = Fixtures::Text;
+    const auto pageOf = [](QList<T> texts, std::optional<int> rotate = std::nullopt,
+                           std::optional<QRectF> crop = std::nullopt) {
+        Fixtures::Page page = pageWith(rotate, QRectF(0, 0, 842, 595), crop);
+        page.texts = texts;
+        return page;
+    };
+    const QString aa = QStringLiteral("A - A");
+    for (const double size : {8.0, 12.0, 24.0, 40.0}) {
+        QTest::addRow("%g pt one-character words, one string", size)
+            << pageOf({{aa, 100, 300, size}}) << aa << true;
+        QTest::addRow("%g pt one-character words, glyph by glyph", size)
+            << pageOf({{aa, 100, 300, size, 0, 0, T::EachGlyph}}) << aa << true;
+    }
+    QTest::newRow("own line beside smaller text")
+        << pageOf({{QStringLiteral("SECTION"), 100, 300, 10}, {aa, 148, 300, 24, 0, 0, T::EachGlyph}})
+        << QStringLiteral("SECTION A - A") << true;
+    QTest::newRow("/Rotate 90, glyph by glyph")
+        << pageOf({{aa, 100, 300, 24, 0, 0, T::EachGlyph}}, 90) << aa << true;
+    QTest::newRow("/Rotate 270, offset crop box")
+        << pageOf({{aa, 100, 300, 24, 0, 0, T::EachGlyph}}, 270, QRectF(50, 200, 400, 300)) << aa << true;
+    QTest::newRow("drawn at 90 degrees") << pageOf({{aa, 300, 200, 24, 0, 90, T::EachGlyph}}) << aa << true;
+    QTest::newRow("drawn at 270 degrees, /Rotate 90")
+        << pageOf({{aa, 300, 400, 24, 0, 270, T::EachGlyph}}, 90) << aa << true;
+
+    // Letter spacing, kerning and placement that must not add spaces.
+    const QString gf = QStringLiteral("GROUND FLOOR");
+    QTest::newRow("letter-spaced 3 pt at 24 pt") << pageOf({{gf, 100, 300, 24, 3}}) << gf << false;
+    QTest::newRow("letter-spaced 4 pt at 12 pt") << pageOf({{gf, 100, 300, 12, 4}}) << gf << false;
+    QTest::newRow("letter-spaced 4 pt at 24 pt, glyph by glyph")
+        << pageOf({{gf, 100, 300, 24, 4, 0, T::EachGlyph}}) << gf << false;
+    QTest::newRow("short letter-spaced word")
+        << pageOf({{QStringLiteral("PLAN"), 100, 300, 24, 3}}) << QStringLiteral("PLAN") << false;
+    QTest::newRow("letter-spaced, drawn at 90 degrees, /Rotate 270")
+        << pageOf({{gf, 300, 100, 24, 3, 90}}, 270) << gf << false;
+    QTest::newRow("glyph by glyph, spaces not drawn")
+        << pageOf({{QStringLiteral("SECTION A - A"), 100, 300, 24, 0, 0, T::EachGlyphNoSpaces}})
+        << QStringLiteral("SECTION A - A") << false;
+    QTest::newRow("glyph by glyph, letter-spaced, spaces not drawn")
+        << pageOf({{QStringLiteral("GROUND FLOOR PLAN"), 100, 300, 24, 3.5, 0, T::EachGlyphNoSpaces}})
+        << QStringLiteral("GROUND FLOOR PLAN") << false;
+    T kerned{QStringLiteral("AVATAR WAVE"), 100, 300, 24};
+    kerned.glyphs = T::Kerned;
+    kerned.kerning = {-80, -60, -80, 30, -70, 0, 0, -60, -50, 20};
+    QTest::newRow("kerning in a TJ array") << pageOf({kerned}) << kerned.text << false;
+    QTest::newRow("two-line title, glyph by glyph")
+        << pageOf({{gf, 100, 300, 24, 0, 0, T::EachGlyphNoSpaces},
+                   {QStringLiteral("PLAN"), 100, 272, 24, 0, 0, T::EachGlyph}})
+        << QStringLiteral("GROUND FLOOR PLAN") << false;
+    QTest::newRow("two-line letter-spaced title, /Rotate 90")
+        << pageOf({{gf, 100, 300, 24, 3}, {QStringLiteral("PLAN"), 100, 272, 24, 3}}, 90)
+        << QStringLiteral("GROUND FLOOR PLAN") << false;
+}
+
+void TestPdfService::spacesFromGaps()
+{
+    QFETCH(Fixtures::Page, page);
+    QFETCH(QString, expected);
+    QFETCH(bool, popplerJoins);
+    const Fixtures::Built built = Fixtures::build(onePage(page));
+    const auto document = PdfDocument::open(built.bytes);
+    QVERIFY(document);
+    const PdfPage p = *document->page(0);
+    QRectF region;
+    for (const Fixtures::Placed& placed : built.placed)
+        region |= placed.box;
+    region = grown(region, 3);
+    QCOMPARE(normalised(p.textLayer().text(region)), expected);
+    QString poppler = normalised(p.referenceText(region));
+    if (popplerJoins)
+        QCOMPARE(poppler.remove(QLatin1Char(' ')), QString(expected).remove(QLatin1Char(' ')));
+    else
+        QCOMPARE(poppler, expected);
+}
+
+void TestPdfService::wordBreaksMatchPopplerOnOtherProducers()
+{
+    // Drawings from a CAD program, a schematic library and a survey with
+    // text at every angle: every word, and every word with the next, has
+    // the word breaks poppler gives it wherever both read one line. (Where
+    // text directions mix, the in-memory order follows the page's main
+    // direction, and column padding may differ.) On the survey, glyphs
+    // turned at a slant get upright cells stepped across their line, with
+    // gaps between them that are no spaces.
+    for (const char* name : {"pdfjs-A0-survey-drawing-rotate90.pdf", "pdfjs-ansi-C-drawing-titleblock.pdf",
+                             "pdfjs-A3-schematic-titleblock.pdf"}) {
+        QFile file(TestPaths::corpusDir() + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto document = PdfDocument::open(file.readAll());
+        QVERIFY(document);
+        const PdfPage page = *document->page(0);
+        const PageText layer = page.textLayer();
+        const QList<PageText::Word>& words = layer.words();
+        QVERIFY(words.size() > 20);
+        int compared = 0;
+        for (qsizetype k = 0; k < words.size(); ++k) {
+            QList<QRectF> rects{grown(words[k].box, 1)};
+            if (k + 1 < words.size())
+                rects << grown(words[k].box.united(words[k + 1].box), 1);
+            for (const QRectF& r : rects) {
+                // One line of reading in both, so that only word breaks can
+                // differ, not line structure.
+                const QString mine = layer.text(r);
+                const QString poppler = page.referenceText(r);
+                if (mine.contains(QLatin1Char('\n')) || poppler.contains(QLatin1Char('\n')))
+                    continue;
+                ++compared;
+                QVERIFY2(normalised(mine) == normalised(poppler),
+                         qPrintable(QStringLiteral("%1: \"%2\" where poppler reads \"%3\"")
+                                        .arg(QLatin1String(name), mine, poppler)));
+            }
+        }
+        QVERIFY(compared > words.size() / 2);
+    }
 }
 
 // ------------------------------------------------------- document states

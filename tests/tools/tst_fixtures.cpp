@@ -96,13 +96,21 @@ class TestFixtures : public QObject
     {
         Document doc;
         Page page;
-        page.texts = {{QStringLiteral("A-101"), 72, 700, 10}, {QStringLiteral("Wall"), 300.5, 120.25, 24}};
+        // Besides plain strings: character spacing, kerning in a TJ array,
+        // glyph by glyph, and text turned on the page.
+        page.texts = {{QStringLiteral("A-101"), 72, 700, 10},
+                      {QStringLiteral("Wall"), 300.5, 120.25, 24},
+                      {QStringLiteral("SPACED"), 72, 600, 20, 1.5},
+                      {QStringLiteral("WAVE"), 72, 500, 20, 0, 0, Text::Kerned, {80, 30, 60}},
+                      {QStringLiteral("LEVEL"), 72, 400, 20, 0, 0, Text::EachGlyph},
+                      {QStringLiteral("N-7"), 400, 300, 20, 0, 90},
+                      {QStringLiteral("S-8"), 500, 300, 20, 1, 270, Text::EachGlyph}};
         doc.pages = {page};
         const Built built = build(doc);
         const QString path = write(built.bytes, QStringLiteral("boxes.pdf"));
 
         const QList<Word> words = bboxWords(path);
-        QCOMPARE(words.size(), 2);
+        QCOMPARE(words.size(), page.texts.size());
         for (const Word& w : words) {
             const QRectF placed = built.boxOf(0, w.text);
             QVERIFY2(!placed.isNull(), qPrintable(w.text));
