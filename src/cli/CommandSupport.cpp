@@ -2,7 +2,9 @@
 
 #include "CliFailure.h"
 #include "DocumentSafety.h"
+#include "PdfDocument.h"
 #include "Session.h"
+#include "SourceFile.h"
 #include "Usage.h"
 
 #include <QFile>
@@ -12,8 +14,12 @@
 
 void Commands::print(Session& session, const OrderedJson& json)
 {
+    print(session, json.toJson());
+}
+
+void Commands::print(Session& session, const QByteArray& text)
+{
     session.endProgress();
-    const QByteArray text = json.toJson();
     const bool written = std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
     if (!written || std::fflush(stdout) != 0)
         throw CliFailure::refused(QStringLiteral("the result could not be written to standard output"));
@@ -50,6 +56,25 @@ OrderedJson Commands::exportResult(const std::filesystem::path& folder, qsizetyp
     result.add(QStringLiteral("folder"), OrderedJson::string(QFile::decodeName(folder.c_str())))
         .add(QStringLiteral("files"), OrderedJson::number(double(files)));
     return result;
+}
+
+RegionsFile Commands::loadRegions(const QString& path)
+{
+    try {
+        return RegionsFile::load(path);
+    } catch (const PlanfolioError& error) {
+        throw CliFailure::refused(error.message());
+    }
+}
+
+RegionsFile::Match Commands::matchRegions(const RegionsFile& file, const SourceFile::Opened& opened)
+{
+    try {
+        file.checkAgainst(int(opened.groups.size()), opened.document->pageCount());
+    } catch (const PlanfolioError& error) {
+        throw CliFailure::refused(error.message());
+    }
+    return file.match(RegionsFile::layoutsOf(*opened.document, opened.groups));
 }
 
 QString Commands::pageText(const QList<int>& indices)

@@ -4,7 +4,6 @@
 #include "CommandLine.h"
 #include "PageList.h"
 #include "PdfDocument.h"
-#include "RegionsFile.h"
 #include "Session.h"
 
 // read FILE --regions REGIONS.json [--pages LIST]: the window's read over the
@@ -12,7 +11,7 @@
 // as the window leaves their rows to be named by hand.
 
 QList<PageRead> Commands::readPages(Session& session, const SourceFile::Opened& opened,
-                                    const RegionsFile& regions, const QList<int>& pages)
+                                    const RegionsFile::Match& regions, const QList<int>& pages)
 {
     QMap<int, PageRegions> map;
     for (const int index : pages)
@@ -32,11 +31,11 @@ int Commands::read(const QStringList& args, Session& session)
     std::optional<PageList> pageList;
     if (line.has(QStringLiteral("--pages")))
         pageList = PageList::parse(QStringLiteral("--pages"), line.required(QStringLiteral("--pages")));
-    const RegionsFile regions = RegionsFile::load(regionsPath);
+    const RegionsFile regionsFile = loadRegions(regionsPath);
 
     const SourceFile::Opened opened = session.admit(file);
     const int pageCount = opened.document->pageCount();
-    regions.checkAgainst(int(opened.groups.size()), pageCount);
+    const RegionsFile::Match regions = matchRegions(regionsFile, opened);
 
     QList<int> candidates;
     if (pageList) {

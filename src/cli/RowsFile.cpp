@@ -29,7 +29,12 @@ QVariant pageValue(const QJsonValue& value)
 
 QList<ReviewRow> RowsFile::load(const QString& path)
 {
-    const QJsonObject root = JsonFile::loadObject(path);
+    QJsonObject root;
+    try {
+        root = JsonFile::loadObject(path);
+    } catch (const PlanfolioError& error) {
+        throw CliFailure::refused(error.message());
+    }
     const QJsonValue rows = root.value(QStringLiteral("rows"));
     if (!rows.isArray())
         throw CliFailure::refused(JsonFile::problem(path, QStringLiteral("needs a \"rows\" array")));

@@ -3,7 +3,6 @@
 #include "CliFailure.h"
 #include "CommandLine.h"
 #include "PdfDocument.h"
-#include "RegionsFile.h"
 #include "Session.h"
 
 #include <algorithm>
@@ -26,12 +25,12 @@ int Commands::split(const QStringList& args, Session& session)
     const QString into = line.required(QStringLiteral("--into"));
     const bool acceptWarnings = line.has(QStringLiteral("--accept-warnings"));
 
-    const RegionsFile regions = RegionsFile::load(regionsPath);
+    const RegionsFile regionsFile = loadRegions(regionsPath);
     const std::filesystem::path parent = parentFolder(into);
 
     const SourceFile::Opened opened = session.admit(file);
     const int pageCount = opened.document->pageCount();
-    regions.checkAgainst(int(opened.groups.size()), pageCount);
+    const RegionsFile::Match regions = matchRegions(regionsFile, opened);
 
     QList<int> noText = opened.noTextPages.values();
     std::sort(noText.begin(), noText.end());

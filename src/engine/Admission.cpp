@@ -76,9 +76,19 @@ std::optional<QString> DocumentSafety::problem(const PdfDocument& document)
 
 bool DocumentSafety::layoutMatches(const PdfPage& a, const PdfPage& b)
 {
-    if (!boxesClose(a.mediaBox(), b.mediaBox()))
+    return layoutMatches(layoutOf(a), layoutOf(b));
+}
+
+DocumentSafety::PageLayout DocumentSafety::layoutOf(const PdfPage& page)
+{
+    return PageLayout{page.mediaBox(), page.cropBox(), page.rotation()};
+}
+
+bool DocumentSafety::layoutMatches(const PageLayout& a, const PageLayout& b)
+{
+    if (!boxesClose(a.mediaBox, b.mediaBox))
         return false;
-    if (!boxesClose(a.cropBox(), b.cropBox()))
+    if (!boxesClose(a.cropBox, b.cropBox))
         return false;
-    return normalisedRotation(a.rotation()) == normalisedRotation(b.rotation());
+    return normalisedRotation(a.rotation) == normalisedRotation(b.rotation);
 }

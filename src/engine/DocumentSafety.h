@@ -7,6 +7,7 @@
 #include "Workflow.h"
 
 #include <QList>
+#include <QRectF>
 #include <QString>
 
 #include <filesystem>
@@ -25,6 +26,21 @@ std::optional<QString> problem(const PdfDocument& document);
 // Same media box, crop box (each within 0.5 pt on x, y, width, height) and
 // normalised rotation. Symmetric. Never throws.
 bool layoutMatches(const PdfPage& a, const PdfPage& b);
+
+// A page's geometry as a value: what decides its geometry group, kept so
+// that regions saved from one set can find the same layout in another.
+struct PageLayout
+{
+    QRectF mediaBox; // user space, points
+    QRectF cropBox;  // user space, points
+    int rotation = 0; // as stored, not normalised
+    bool operator==(const PageLayout&) const = default;
+};
+
+// The layout of `page` (its boxes as PdfPage gives them, stored rotation).
+PageLayout layoutOf(const PdfPage& page);
+// The same rule as layoutMatches over two pages. Never throws.
+bool layoutMatches(const PageLayout& a, const PageLayout& b);
 
 // The result of reading one region.
 struct RegionText

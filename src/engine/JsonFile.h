@@ -1,8 +1,8 @@
 #pragma once
 
-// Reading the JSON files the tool takes as input (regions, rows). Every
-// failure names the file, so a user who passes several files knows which
-// one to fix.
+// Reading the JSON files the system takes as input (regions files in the
+// window and the command-line tool, rows files in the tool). Every failure
+// names the file, so a user who passes several files knows which one to fix.
 
 #include <QJsonObject>
 #include <QString>
@@ -14,9 +14,10 @@ namespace JsonFile {
 // are refused instead of being read into memory.
 inline constexpr qint64 sizeLimit = 16 * 1024 * 1024;
 
-// The top-level object of the JSON file at `path`. Throws CliFailure
-// (refused) when the file cannot be read, is too large, is not JSON, or
-// holds something other than an object.
+// The top-level object of the JSON file at `path`. Any thread. Throws a
+// PlanfolioError (code 1) whose message is problem(path, …) when the file
+// cannot be read, is too large, is not JSON, or holds something other than
+// an object.
 QJsonObject loadObject(const QString& path);
 
 // "<path>: <problem>", the form of every complaint about an input file.

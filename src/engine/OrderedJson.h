@@ -1,7 +1,7 @@
 #pragma once
 
 // A JSON value whose object keys keep the order they were added in, so the
-// tool prints its documented key order ("page", "number", "title",
+// system writes its documented key order ("page", "number", "title",
 // "warning") rather than the alphabetical order of QJsonObject. Strings and
 // numbers are written by QJsonDocument, so escaping and number formatting
 // are Qt's own.
