@@ -130,6 +130,38 @@ class TestFixtures : public QObject
         QCOMPARE(built.boxOf(0, QStringLiteral("absent")), QRectF());
     }
 
+    // Title-block sets show upright whatever the stored rotation: each line
+    // of the block, the number drawn glyph by glyph included, reads whole
+    // and in order, and lands where the generator says.
+    void titleBlockSetsShowUpright_data()
+    {
+        QTest::addColumn<int>("rotate");
+        for (const int r : {0, 90, 180, 270})
+            QTest::addRow("rotate %d", r) << r;
+    }
+    void titleBlockSetsShowUpright()
+    {
+        QFETCH(int, rotate);
+        TitleBlockSet set;
+        set.layout = TitleBlockSet::RightStrip;
+        set.rotate = rotate;
+        set.glyphByGlyph = true;
+        set.sheets = prefixedSheets(2);
+        const Built built = titleBlockSet(set);
+        const QString path = write(built.bytes, QStringLiteral("upright-%1.pdf").arg(rotate));
+        const QString text =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), path, QStringLiteral("-")}).out;
+        for (const SheetName& sheet : set.sheets) {
+            QVERIFY2(text.contains(sheet.number), qPrintable(text));
+            QVERIFY2(text.contains(sheet.titleLines.first()), qPrintable(text));
+        }
+        QVERIFY(pdfinfo(path).contains(QRegularExpression(QStringLiteral("Page rot:\\s+%1").arg(rotate))));
+        // The number's box is the turned string's: long across the sheet as seen.
+        const QRectF number = built.boxOf(0, set.sheets.first().number);
+        const bool turned = rotate == 90 || rotate == 270;
+        QVERIFY(turned ? number.height() > 4 * number.width() : number.width() > 4 * number.height());
+    }
+
     void unicodeComesBackFromTheTextLayer()
     {
         Document doc;
