@@ -46,6 +46,13 @@ QList<PageRead> Session::read(const QByteArray& bytes, const QList<int>& pages,
     });
 }
 
+std::optional<RegionSuggestion::Suggestion> Session::suggest(const QByteArray& bytes, const QList<int>& pages)
+{
+    return guarded(QStringLiteral("Suggestion failed: "), QStringLiteral("Suggestion cancelled."), [&] {
+        return RegionSuggestion::suggestFor(bytes, pages, m_token, progressFor(QStringLiteral("Suggesting")));
+    });
+}
+
 std::filesystem::path Session::exportRows(const QByteArray& bytes, const QList<ReviewRow>& rows,
                                           const std::filesystem::path& parent)
 {

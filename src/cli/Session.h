@@ -10,6 +10,7 @@
 // token is cancelled by the signal thread.
 
 #include "ProgressLine.h"
+#include "RegionSuggestion.h"
 #include "SourceFile.h"
 #include "Workflow.h"
 
@@ -19,6 +20,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <optional>
 
 class Session
 {
@@ -36,6 +38,10 @@ class Session
     // "Read failed: " + message, or cancelled.
     QList<PageRead> read(const QByteArray& bytes, const QList<int>& pages,
                          const QMap<int, PageRegions>& regions, const KeptTextLayers& kept = {});
+
+    // RegionSuggestion::suggestFor over `pages` of one group. Throws
+    // CliFailure: "Suggestion failed: " + message, or cancelled.
+    std::optional<RegionSuggestion::Suggestion> suggest(const QByteArray& bytes, const QList<int>& pages);
 
     // DocumentSafety::exportSheets with a document opened afresh from
     // `bytes`; returns the export folder's absolute path. Throws

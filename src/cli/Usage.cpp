@@ -17,6 +17,7 @@ QString Usage::tool()
         "                                       write one PDF per row and register.csv\n"
         "  split   FILE --regions REGIONS.json --into PARENT [--accept-warnings]\n"
         "                                       read every page, then export\n"
+        "  suggest FILE                         suggest number and title regions as REGIONS.json\n"
         "\n"
         "Pages and groups are numbered from 1. Rectangles are [x, y, width, height]\n"
         "in PDF points in each page's own unrotated space (y up), the space the\n"
@@ -81,5 +82,20 @@ QString Usage::command(const QString& name)
             "text (name those pages with read and export instead), and when a page\n"
             "needs an edge/text check unless --accept-warnings is given, which\n"
             "exports such pages as read.\n");
+    if (name == QLatin1String("suggest"))
+        return QStringLiteral(
+            "Usage: planfolio-cli suggest FILE\n"
+            "\n"
+            "Finds the sheet number and title of each geometry group from its text\n"
+            "layer (no OCR): the number is the text at the same place on the group's\n"
+            "pages that changes from page to page and looks like a sheet number, the\n"
+            "title the text block next to it. Prints them as REGIONS.json for read\n"
+            "and split, each group with its page layout so the file also fits later\n"
+            "sets with the same layouts:\n"
+            "  {\"groups\": {\"1\": {\"number\": [x, y, w, h], \"title\": [x, y, w, h],\n"
+            "                    \"layout\": {\"mediaBox\": [...], \"cropBox\": [...], \"rotation\": 0}}},\n"
+            "   \"pages\": {}}\n"
+            "Groups where nothing is found are left out and named on stderr. Check\n"
+            "the names read with these regions before exporting.\n");
     return QString();
 }

@@ -41,7 +41,7 @@ const std::map<QString, Command>& commands()
     static const std::map<QString, Command> table{
         {QStringLiteral("inspect"), Commands::inspect}, {QStringLiteral("words"), Commands::words},
         {QStringLiteral("read"), Commands::read},       {QStringLiteral("export"), Commands::exportRows},
-        {QStringLiteral("split"), Commands::split},
+        {QStringLiteral("split"), Commands::split},     {QStringLiteral("suggest"), Commands::suggest},
     };
     return table;
 }

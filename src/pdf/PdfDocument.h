@@ -248,6 +248,8 @@ public:
     bool textAtEdges(const QRectF& userRect, double margin) const;
     // The whole text in text-layer order.
     QString allText() const;
+    // Every character in text-layer order (see the constructor).
+    const QList<Char>& chars() const { return m_chars; }
     const QList<Word>& words() const { return m_words; }
     // The work was abandoned through its abort check: the layer is empty
     // and says nothing about the page.

@@ -180,7 +180,7 @@ class CliTest : public QObject
 
     void help()
     {
-        for (const char* command : {"inspect", "words", "read", "export", "split"}) {
+        for (const char* command : {"inspect", "words", "read", "export", "split", "suggest"}) {
             const Result result = run({QLatin1String(command), QStringLiteral("--help")});
             QCOMPARE(result.exitCode, 0);
             QVERIFY(result.out.startsWith("Usage: planfolio-cli " + QByteArray(command)));
@@ -248,7 +248,7 @@ class CliTest : public QObject
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        for (const char* command : {"inspect", "words", "read", "export", "split"}) {
+        for (const char* command : {"inspect", "words", "read", "export", "split", "suggest"}) {
             QTest::addRow("%s not a pdf", command) << command << "notpdf.pdf" << notPdf;
             QTest::addRow("%s encrypted", command) << command << "encrypted.pdf" << encrypted;
             QTest::addRow("%s folder", command) << command << "." << notPdf;
@@ -414,6 +414,77 @@ class CliTest : public QObject
         const QJsonObject row = read.json().value("rows").toArray().at(0).toObject();
         QCOMPARE(row.value("number").toString(), sheet.number);
         QCOMPARE(row.value("title").toString(), sheet.title);
+    }
+
+    // suggest, then read with what it printed: the true names of every
+    // sheet with text, the one whose title block sits elsewhere included.
+    void suggestThenRead()
+    {
+        const Result suggested = run({QStringLiteral("suggest"), m_sample});
+        QCOMPARE(suggested.exitCode, 0);
+        QVERIFY2(suggested.err.isEmpty(), qPrintable(suggested.err));
+        const QJsonObject groups = suggested.json().value("groups").toObject();
+        QCOMPARE(groups.keys(), QStringList({"1", "2"}));
+        QCOMPARE(groups.value("2").toObject().value("layout").toObject(),
+                 QJsonObject({{"mediaBox", QJsonArray{0, 0, 842, 1191}},
+                              {"cropBox", QJsonArray{0, 0, 842, 1191}},
+                              {"rotation", 0}}));
+        const QString regions = write(QStringLiteral("suggested.json"), suggested.out);
+        const Result read = run({QStringLiteral("read"), m_sample, QStringLiteral("--regions"), regions});
+        QCOMPARE(read.exitCode, 0);
+        QJsonArray expected;
+        for (const Fixtures::SampleSheet& sheet : Fixtures::sampleSheets()) {
+            if (!sheet.imageOnly)
+                expected.append(QJsonObject{{"page", sheet.page + 1},
+                                            {"number", sheet.number},
+                                            {"title", sheet.title},
+                                            {"warning", false}});
+        }
+        QCOMPARE(read.json().value("rows").toArray(), expected);
+    }
+
+    // A regions file keyed by layouts fits a later set whose groups come in
+    // the other order: its pages read their names with the right regions.
+    void suggestedRegionsFitAnotherOrder()
+    {
+        Fixtures::TitleBlockSet strip;
+        strip.layout = Fixtures::TitleBlockSet::BottomStrip;
+        strip.sheets = Fixtures::architecturalSheets(4);
+        Fixtures::TitleBlockSet block;
+        block.layout = Fixtures::TitleBlockSet::RightStrip;
+        block.sheet = QSizeF(842, 1191);
+        block.sheets = Fixtures::prefixedSheets(3);
+        // Week 1: the strip sheets first; week 2: the portrait sheets first.
+        Fixtures::Document week1, week2;
+        week1.pages = Fixtures::titleBlockPages(strip) + Fixtures::titleBlockPages(block);
+        week2.pages = Fixtures::titleBlockPages(block) + Fixtures::titleBlockPages(strip);
+        const QString one = write(QStringLiteral("week1.pdf"), Fixtures::build(week1).bytes);
+        const QString two = write(QStringLiteral("week2.pdf"), Fixtures::build(week2).bytes);
+        const Result suggested = run({QStringLiteral("suggest"), one});
+        QCOMPARE(suggested.exitCode, 0);
+        const QString regions = write(QStringLiteral("weekly.json"), suggested.out);
+        const Result read = run({QStringLiteral("read"), two, QStringLiteral("--regions"), regions});
+        QCOMPARE(read.exitCode, 0);
+        QStringList numbers, expected;
+        for (const QJsonValue& row : read.json().value("rows").toArray())
+            numbers.append(row.toObject().value("number").toString());
+        for (const Fixtures::SheetName& s : block.sheets + strip.sheets)
+            expected.append(s.number);
+        QCOMPARE(numbers, expected);
+    }
+
+    void suggestFindsNothing()
+    {
+        Fixtures::Document plain;
+        plain.pages = {Fixtures::Page{}, Fixtures::Page{}};
+        plain.pages[0].texts = {{QStringLiteral("OFFICE"), 100, 300, 10}};
+        plain.pages[1].texts = {{QStringLiteral("STORE"), 300, 200, 10}};
+        const QString file = write(QStringLiteral("plain.pdf"), Fixtures::build(plain).bytes);
+        const Result result = run({QStringLiteral("suggest"), file});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err,
+                 QStringLiteral("planfolio-cli: no sheet number and title regions found in any group\n"));
+        QVERIFY(result.out.isEmpty());
     }
 
     void exportSample()

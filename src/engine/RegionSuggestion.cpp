@@ -1,0 +1,521 @@
+#include "RegionSuggestion.h"
+
+#include "DocumentSafety.h"
+#include "PageParallel.h"
+#include "SuggestionText.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+// Everything here works on the pages as they are seen (display space, y
+// down) to judge places, labels and sizes, and in user space to build the
+// regions, since regions and the read live there.
+
+namespace RegionSuggestion {
+
+namespace {
+
+using SuggestionText::Glyph;
+using SuggestionText::Label;
+using SuggestionText::Piece;
+
+struct Analysed
+{
+    const PageInput* input = nullptr;
+    SuggestionText::Page page;
+};
+
+// A candidate on one page: a piece for a number, a block of stacked
+// pieces for a title.
+struct Candidate
+{
+    int page = -1; // position in the analysed pages
+    QString text;
+    QList<Glyph> glyphs;
+    QRectF display;
+    QRectF user;
+    double height = 0; // of its first line
+    Label label = Label::None;
+};
+
+// Candidates at the same place on different pages.
+struct Slot
+{
+    QList<Candidate> members;
+    double score = 0;
+
+    QRectF display() const
+    {
+        QRectF r;
+        for (const Candidate& c : members)
+            r = r.isNull() ? c.display : r.united(c.display);
+        return r;
+    }
+    double medianHeight() const
+    {
+        QList<double> h;
+        for (const Candidate& c : members)
+            h.append(c.height);
+        std::sort(h.begin(), h.end());
+        return h.isEmpty() ? 0 : h.at(h.size() / 2);
+    }
+    double share(Label label) const
+    {
+        int n = 0;
+        for (const Candidate& c : members)
+            n += c.label == label ? 1 : 0;
+        return members.isEmpty() ? 0 : double(n) / double(members.size());
+    }
+    int distinctTexts() const
+    {
+        QSet<QString> texts;
+        for (const Candidate& c : members)
+            texts.insert(c.text);
+        return int(texts.size());
+    }
+};
+
+bool overlapsAcross(double a0, double a1, double b0, double b1)
+{
+    return a0 < b1 && b0 < a1;
+}
+
+bool similarHeights(double a, double b, double ratio)
+{
+    return std::max(a, b) <= ratio * std::min(a, b);
+}
+
+double gapBetween(const QRectF& a, const QRectF& b)
+{
+    const double dx = std::max({0.0, b.left() - a.right(), a.left() - b.right()});
+    const double dy = std::max({0.0, b.top() - a.bottom(), a.top() - b.bottom()});
+    return std::hypot(dx, dy);
+}
+
+// The label that names the text in `box` (display space, first line
+// `height` high): the one in front of it on its own line, else the nearest
+// label above it or to its left, else one just below it.
+Label nearestLabel(const SuggestionText::Page& page, const QRectF& box, double height, Label inlineLabel)
+{
+    if (inlineLabel != Label::None)
+        return inlineLabel;
+    Label best = Label::None;
+    double bestDistance = 0;
+    for (const SuggestionText::Run& run : page.runs) {
+        if (!run.isLabel())
+            continue;
+        const QRectF& l = run.display;
+        const double big = std::max(height, run.height);
+        const bool across = overlapsAcross(l.left(), l.right(), box.left() - height, box.right() + height);
+        std::optional<double> distance;
+        if (across && l.bottom() <= box.top() + 0.25 * height && box.top() - l.bottom() <= 2.5 * big)
+            distance = box.top() - l.bottom();
+        else if (std::abs(l.center().y() - (box.top() + height / 2)) <= 0.6 * big &&
+                 l.right() <= box.left() + 0.25 * height && box.left() - l.right() <= 10 * big)
+            distance = box.left() - l.right();
+        else if (across && l.top() >= box.bottom() - 0.25 * height && l.top() - box.bottom() <= 1.5 * big)
+            distance = l.top() - box.bottom() + 2 * big;
+        if (distance && (best == Label::None || *distance < bestDistance)) {
+            best = run.leadLabel;
+            bestDistance = *distance;
+        }
+    }
+    return best;
+}
+
+Candidate fromPiece(const Analysed& page, int position, const Piece& piece)
+{
+    Candidate c;
+    c.page = position;
+    c.text = piece.text;
+    c.glyphs = piece.glyphs;
+    c.display = piece.display;
+    c.user = piece.user;
+    c.height = piece.height;
+    c.label = nearestLabel(page.page, piece.display, piece.height, piece.inlineLabel);
+    return c;
+}
+
+// Groups candidates of different pages that sit at the same place, as
+// `samePlace` decides against a slot's first member.
+template <typename SamePlace> QList<Slot> slotsOf(const QList<Candidate>& candidates, SamePlace samePlace)
+{
+    QList<Slot> slots;
+    for (const Candidate& c : candidates) {
+        int best = -1;
+        double bestCost = 0;
+        for (int s = 0; s < slots.size(); ++s) {
+            const Slot& slot = slots[s];
+            if (slot.members.last().page == c.page)
+                continue;
+            const std::optional<double> cost = samePlace(slot.members.first(), c);
+            if (cost && (best < 0 || *cost < bestCost)) {
+                best = s;
+                bestCost = *cost;
+            }
+        }
+        if (best >= 0)
+            slots[best].members.append(c);
+        else
+            slots.append(Slot{{c}, 0});
+    }
+    return slots;
+}
+
+// Slots seen on enough pages, with texts that change from page to page.
+QList<Slot> recurring(QList<Slot> slots, int pagesWithText)
+{
+    // Most pages of a group carry its title block; a few may have it
+    // elsewhere or not at all.
+    const int needed = std::max(1, int(std::ceil(0.7 * pagesWithText)));
+    slots.removeIf([&](const Slot& s) {
+        return s.members.size() < needed || (pagesWithText >= 2 && s.distinctTexts() < 2);
+    });
+    return slots;
+}
+
+std::optional<Slot> best(const QList<Slot>& slots)
+{
+    const auto it = std::max_element(slots.begin(), slots.end(),
+                                     [](const Slot& a, const Slot& b) { return a.score < b.score; });
+    if (it == slots.end())
+        return std::nullopt;
+    return *it;
+}
+
+// The displayed sheet of the group's pages (all of one layout).
+QRectF sheetOf(const QList<Analysed>& pages)
+{
+    return pages.first().input->displayTransform.mapRect(pages.first().input->cropBox);
+}
+
+// The places that may hold the sheet number, best first.
+QList<Slot> numberSlots(const QList<Analysed>& pages, int pagesWithText)
+{
+    QList<Candidate> candidates;
+    for (int p = 0; p < pages.size(); ++p) {
+        for (const Piece& piece : pages[p].page.pieces) {
+            if ((piece.inlineLabel == Label::None || piece.inlineLabel == Label::Number) &&
+                SuggestionText::looksLikeNumber(piece.text))
+                candidates.append(fromPiece(pages[p], p, piece));
+        }
+    }
+    QList<Slot> slots =
+        recurring(slotsOf(candidates,
+                          [](const Candidate& a, const Candidate& b) -> std::optional<double> {
+                              const double big = std::max(a.height, b.height);
+                              const double dy = std::abs(a.display.bottom() - b.display.bottom());
+                              if (!similarHeights(a.height, b.height, 1.3) || dy > 0.35 * big ||
+                                  !overlapsAcross(a.display.left(), a.display.right(), b.display.left(),
+                                                  b.display.right()))
+                                  return std::nullopt;
+                              return dy + 0.01 * std::abs(a.display.left() - b.display.left());
+                          }),
+                  pagesWithText);
+    // One page cannot show what changes from page to page: there only a
+    // caption tells the number apart from other numbers.
+    if (pagesWithText == 1)
+        slots.removeIf([](const Slot& s) { return s.share(Label::Number) == 0; });
+    const QRectF sheet = sheetOf(pages);
+    double tallest = 0;
+    for (const Slot& s : std::as_const(slots))
+        tallest = std::max(tallest, s.medianHeight());
+    for (Slot& s : slots) {
+        int withLetters = 0;
+        for (const Candidate& c : std::as_const(s.members)) {
+            const bool letter =
+                std::any_of(c.text.begin(), c.text.end(), [](QChar ch) { return ch.isLetter(); });
+            withLetters += letter ? 1 : 0;
+        }
+        const double n = double(s.members.size());
+        // Title blocks sit at the sheet's edges.
+        const QRectF at = s.display();
+        const double edge = std::min({at.left() - sheet.left(), sheet.right() - at.right(),
+                                      at.top() - sheet.top(), sheet.bottom() - at.bottom()});
+        const double byEdge =
+            1 - std::clamp(edge / (0.2 * std::min(sheet.width(), sheet.height())), 0.0, 1.0);
+        s.score = 2 * n / pagesWithText + 2 * s.distinctTexts() / n + 3 * s.share(Label::Number) -
+                  2 * s.share(Label::Title) - 2 * s.share(Label::Other) + s.medianHeight() / tallest +
+                  0.5 * withLetters / n + 1.5 * byEdge;
+    }
+    std::stable_sort(slots.begin(), slots.end(),
+                     [](const Slot& a, const Slot& b) { return a.score > b.score; });
+    return slots;
+}
+
+// Stacks of pieces on one page: lines of similar height, aligned on their
+// left edges or centres, each close under the one before.
+QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& exclude)
+{
+    QList<const Piece*> pieces;
+    for (const Piece& piece : page.page.pieces) {
+        const int letters =
+            int(std::count_if(piece.text.begin(), piece.text.end(), [](QChar c) { return c.isLetter(); }));
+        if (piece.inlineLabel == Label::Other || piece.inlineLabel == Label::Number || letters < 3 ||
+            piece.display.intersects(exclude))
+            continue;
+        pieces.append(&piece);
+    }
+    std::sort(pieces.begin(), pieces.end(),
+              [](const Piece* a, const Piece* b) { return a->display.top() < b->display.top(); });
+    QList<QList<const Piece*>> stacks;
+    for (const Piece* piece : std::as_const(pieces)) {
+        const double h = piece->height;
+        QList<const Piece*>* joined = nullptr;
+        for (QList<const Piece*>& stack : stacks) {
+            const Piece* last = stack.last();
+            const double gap = piece->display.top() - last->display.bottom();
+            const bool aligned = std::abs(piece->display.left() - last->display.left()) <= h ||
+                                 std::abs(piece->display.center().x() - last->display.center().x()) <= h;
+            if (similarHeights(h, last->height, 1.3) && gap >= -0.3 * h && gap <= 0.9 * h && aligned &&
+                piece->inlineLabel == Label::None) {
+                joined = &stack;
+                break;
+            }
+        }
+        if (joined)
+            joined->append(piece);
+        else
+            stacks.append({piece});
+    }
+    QList<Candidate> blocks;
+    for (const QList<const Piece*>& stack : std::as_const(stacks)) {
+        Candidate c = fromPiece(page, position, *stack.first());
+        for (qsizetype i = 1; i < stack.size(); ++i) {
+            c.text += QLatin1Char(' ') + stack[i]->text;
+            c.glyphs += stack[i]->glyphs;
+            c.display = c.display.united(stack[i]->display);
+            c.user = c.user.united(stack[i]->user);
+        }
+        blocks.append(c);
+    }
+    return blocks;
+}
+
+std::optional<Slot> titleSlot(const QList<Analysed>& pages, int pagesWithText, const Slot& number)
+{
+    QList<QRectF> numberOn(pages.size());
+    for (const Candidate& c : number.members)
+        numberOn[c.page] = c.display;
+    const QRectF numberArea = number.display();
+    QList<Candidate> candidates;
+    for (int p = 0; p < pages.size(); ++p) {
+        // On a page without the number, keep clear of where it sits elsewhere.
+        candidates += blocksOf(pages[p], p, numberOn[p].isNull() ? numberArea : numberOn[p]);
+    }
+    QList<Slot> slots = recurring(
+        slotsOf(candidates,
+                [](const Candidate& a, const Candidate& b) -> std::optional<double> {
+                    const QRectF both = a.display.intersected(b.display);
+                    const double smaller = std::min(a.display.width() * a.display.height(),
+                                                    b.display.width() * b.display.height());
+                    const double shared = both.width() * both.height();
+                    if (!similarHeights(a.height, b.height, 1.3) || smaller <= 0 || shared < 0.4 * smaller)
+                        return std::nullopt;
+                    return 1 - shared / smaller;
+                }),
+        pagesWithText);
+    const QRectF sheet = sheetOf(pages);
+    const double reach = 0.3 * std::hypot(sheet.width(), sheet.height());
+    double tallest = 0;
+    for (const Slot& s : std::as_const(slots))
+        tallest = std::max(tallest, s.medianHeight());
+    for (Slot& s : slots) {
+        const double n = double(s.members.size());
+        const double near = 1 - std::min(1.0, gapBetween(s.display(), numberArea) / std::max(reach, 1.0));
+        s.score = 3 * s.share(Label::Title) - 2 * s.share(Label::Number) + 1.5 * s.medianHeight() / tallest +
+                  2 * near + n / pagesWithText + s.distinctTexts() / n;
+    }
+    return best(slots);
+}
+
+QString squeezed(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            out += c;
+    }
+    return out;
+}
+
+// The region around every member of `slot` (user space), grown by a
+// margin and then kept clear of every other character of the pages and of
+// `keepOut`, so that it reads just the member on each page.
+Region regionFor(const Slot& slot, const QList<Analysed>& pages, const QRectF& keepOut)
+{
+    // Other text this close outside a region makes the read ask for an
+    // edge check (2 pt), plus a little room for rounding.
+    constexpr double clearance = 2.5;
+    QRectF tight;
+    for (const Candidate& c : slot.members)
+        tight = tight.isNull() ? c.user : tight.united(c.user);
+    const double margin = std::clamp(0.35 * slot.medianHeight(), 2.0, 8.0);
+    double left = tight.left() - margin, right = tight.right() + margin;
+    double low = tight.top() - margin, high = tight.bottom() + margin;
+
+    const auto keepClear = [&](const QRectF& other) {
+        const QRectF region(QPointF(left, low), QPointF(right, high));
+        if (!other.intersects(region.adjusted(-clearance, -clearance, clearance, clearance)) ||
+            other.intersects(tight))
+            return;
+        // Pull in the side that lies between the region's text and the
+        // other text, choosing the widest gap when there are two.
+        const double gaps[4] = {tight.left() - other.right(), other.left() - tight.right(),
+                                tight.top() - other.bottom(), other.top() - tight.bottom()};
+        const int side = int(std::max_element(gaps, gaps + 4) - gaps);
+        switch (side) {
+        case 0:
+            left = std::max(left, std::min(other.right() + clearance, tight.left() - 0.5));
+            break;
+        case 1:
+            right = std::min(right, std::max(other.left() - clearance, tight.right() + 0.5));
+            break;
+        case 2:
+            low = std::max(low, std::min(other.bottom() + clearance, tight.top() - 0.5));
+            break;
+        default:
+            high = std::min(high, std::max(other.top() - clearance, tight.bottom() + 0.5));
+            break;
+        }
+    };
+    for (int p = 0; p < pages.size(); ++p) {
+        QSet<int> own;
+        for (const Candidate& c : slot.members) {
+            if (c.page == p) {
+                for (const Glyph& g : c.glyphs)
+                    own.insert(g.id);
+            }
+        }
+        const QList<PageText::Char>& chars = pages[p].input->text.chars();
+        for (int i = 0; i < chars.size(); ++i) {
+            if (!own.contains(i) && !chars[i].ch.isSpace() && !chars[i].box.isEmpty())
+                keepClear(chars[i].box);
+        }
+    }
+    if (!keepOut.isNull())
+        keepClear(keepOut);
+    return QRectF(QPointF(left, low), QPointF(right, high))
+        .intersected(pages.first().input->cropBox.normalized());
+}
+
+// The regions of a number and a title place, read back as the read does:
+// a page counts when both give exactly what was found there. Nothing when
+// they overlap or read back on no page.
+std::optional<Suggestion> checked(const Slot& number, const Slot& title, const QList<Analysed>& pages)
+{
+    Suggestion result;
+    result.number = regionFor(number, pages, QRectF());
+    result.title = regionFor(title, pages, result.number.adjusted(-0.5, -0.5, 0.5, 0.5));
+    if (result.number.intersects(result.title) || result.number.isEmpty() || result.title.isEmpty())
+        return std::nullopt;
+    result.pagesWithText = int(pages.size());
+
+    QList<QString> numbers(pages.size()), titles(pages.size());
+    for (const Candidate& c : number.members)
+        numbers[c.page] = c.text;
+    for (const Candidate& c : title.members)
+        titles[c.page] = c.text;
+    for (int p = 0; p < pages.size(); ++p) {
+        if (numbers[p].isEmpty() || titles[p].isEmpty())
+            continue;
+        const PageInput& input = *pages[p].input;
+        const QString readNumber = DocumentSafety::read(input.text, input.cropBox, result.number).text;
+        const QString readTitle = DocumentSafety::read(input.text, input.cropBox, result.title).text;
+        if (squeezed(readNumber) != squeezed(numbers[p]) || squeezed(readTitle) != squeezed(titles[p]))
+            continue;
+        if (result.pagesRead++ == 0) {
+            result.examplePage = input.index;
+            result.exampleNumber = readNumber;
+            result.exampleTitle = readTitle;
+        }
+    }
+    if (result.pagesRead == 0)
+        return std::nullopt;
+    return result;
+}
+
+} // namespace
+
+std::optional<Suggestion> suggest(const QList<PageInput>& inputs)
+{
+    QList<Analysed> pages;
+    for (const PageInput& input : inputs) {
+        Analysed a{&input, SuggestionText::read(input.text, input.displayTransform)};
+        if (!a.page.glyphs.isEmpty())
+            pages.append(std::move(a));
+    }
+    if (pages.isEmpty())
+        return std::nullopt;
+    const int withText = int(pages.size());
+
+    // The number and the title are judged together: a number with no
+    // title near it loses to a slightly weaker one that has one.
+    struct Pair
+    {
+        Slot number;
+        Slot title;
+    };
+    QList<Pair> pairs;
+    const QList<Slot> numbers = numberSlots(pages, withText);
+    for (qsizetype i = 0; i < std::min<qsizetype>(numbers.size(), 3); ++i) {
+        if (const std::optional<Slot> title = titleSlot(pages, withText, numbers[i]))
+            pairs.append({numbers[i], *title});
+    }
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
+        return a.number.score + a.title.score > b.number.score + b.title.score;
+    });
+    for (const Pair& pair : std::as_const(pairs)) {
+        if (std::optional<Suggestion> result = checked(pair.number, pair.title, pages))
+            return result;
+    }
+    return std::nullopt;
+}
+
+QList<int> spread(const QList<int>& pages, int limit)
+{
+    if (pages.size() <= limit || limit <= 0)
+        return limit <= 0 ? QList<int>() : pages;
+    QList<int> chosen;
+    for (int k = 0; k < limit; ++k) {
+        const qsizetype at =
+            limit == 1 ? 0 : qsizetype(std::llround(double(k) * double(pages.size() - 1) / (limit - 1)));
+        chosen.append(pages.at(at));
+    }
+    return chosen;
+}
+
+std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
+                                     const WorkCancellation& cancel, const Progress& progress)
+{
+    const QString couldNotRead = QStringLiteral("The source PDF could not be read.");
+    cancel.check();
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
+    if (!document)
+        throw DrawingWorkflow::failure(couldNotRead);
+    const QList<int> chosen = spread(pages);
+    // One slot per position, so both threads write apart from each other.
+    std::vector<PageInput> inputs(size_t(chosen.size()));
+    PageParallel::run(*document, int(chosen.size()), cancel, progress,
+                      [&](int position, const PdfDocument& own) {
+                          const std::optional<PdfPage> page = own.page(chosen.at(position));
+                          if (!page)
+                              throw DrawingWorkflow::failure(couldNotRead);
+                          PageInput& input = inputs[size_t(position)];
+                          input.index = chosen.at(position);
+                          input.text = page->textLayer([&cancel] { return cancel.isCancelled(); });
+                          if (input.text.aborted()) {
+                              cancel.check();
+                              throw DrawingWorkflow::failure(couldNotRead);
+                          }
+                          input.displayTransform = page->displayTransform();
+                          input.cropBox = page->cropBox();
+                      });
+    cancel.check();
+    return suggest(QList<PageInput>(inputs.begin(), inputs.end()));
+}
+
+} // namespace RegionSuggestion

@@ -1,0 +1,74 @@
+#pragma once
+
+// Region suggestions: where the sheet number and the sheet title of a
+// geometry group's pages are printed, found from the pages' text layers
+// alone (no OCR, nothing leaves the machine).
+//
+// The sheet number is the text that sits at the same place on the group's
+// pages, differs from page to page and looks like a sheet number (2 to 12
+// letters, digits and separators), preferring text next to a label such as
+// SHEET NO., DRAWING NO. or DWG NO. and larger text. The title is the block
+// of text lines near it that also differs from page to page, preferring
+// the one next to a label TITLE, SHEET TITLE or DRAWING TITLE, then larger
+// and nearer text. Each region covers what was found on every page, with a
+// margin that keeps other text outside its edges, and is checked by reading
+// it back as the read does.
+
+#include "PdfDocument.h"
+#include "Workflow.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+
+#include <optional>
+
+namespace RegionSuggestion {
+
+// One page of a geometry group.
+struct PageInput
+{
+    int index = -1;              // zero-based page index, only handed back
+    PageText text;               // its text layer
+    QTransform displayTransform; // user space → displayed page (PdfPage::displayTransform)
+    QRectF cropBox;              // user space
+};
+
+struct Suggestion
+{
+    Region number; // user space, points
+    Region title;
+    // How many of the pages looked at carry both and read them back
+    // exactly from these regions, out of how many had any text.
+    int pagesRead = 0;
+    int pagesWithText = 0;
+    // One page's reading, to show: its index and texts.
+    int examplePage = -1;
+    QString exampleNumber;
+    QString exampleTitle;
+    bool operator==(const Suggestion&) const = default;
+};
+
+// The suggested regions of a group whose pages are `pages` (all of one
+// layout), or nothing when no sheet number or no title is found. Pure; any
+// thread; never throws.
+std::optional<Suggestion> suggest(const QList<PageInput>& pages);
+
+// At most this many pages of a group are looked at, spread over the group:
+// enough to tell what changes from page to page, and a bounded cost.
+inline constexpr int pageLimit = 40;
+// Up to `limit` of `pages`, evenly spread, first and last included, in
+// their order.
+QList<int> spread(const QList<int>& pages, int limit = pageLimit);
+
+// On the worker: opens a document of its own from `data`, takes the text
+// layers of spread(pages) and suggests from them. Checks `cancel` before
+// every page and once at the end; progress (k+1, n) after each page, on the
+// calling thread or a helper thread but never on two at once. Throws
+// CancellationError, or PlanfolioError "The source PDF could not be read."
+std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
+                                     const WorkCancellation& cancel, const Progress& progress = {});
+
+} // namespace RegionSuggestion

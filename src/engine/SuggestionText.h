@@ -1,0 +1,85 @@
+#pragma once
+
+// The text of one page as region suggestions read it: runs of characters
+// that sit on one baseline with no more than a word space between them,
+// laid out as the sheet is seen (displayed page: crop box top-left origin,
+// rotation applied, y down, points), and the title-block labels among them
+// ("SHEET NO.", "DRAWING TITLE", "SCALE", …).
+//
+// Built from the text layer's characters alone, never from its words or
+// lines, so that text split into one word per glyph, or words run together
+// by another producer, gives the same runs. Characters of lines that do not
+// run left to right on the displayed sheet (vertical or upside-down text)
+// are left out. Pure; any thread.
+
+#include "PdfDocument.h"
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+
+namespace SuggestionText {
+
+struct Glyph
+{
+    QChar ch;
+    QRectF display; // displayed page
+    QRectF user;    // user space
+    int id = -1;    // its index in the layer's characters
+};
+
+// A label's meaning: what the value next to it is.
+enum class Label { None, Number, Title, Other };
+
+// A run of text on one baseline, cut into words where the gap is wider
+// than a letter gap. `lead` leading words form a label of kind `leadLabel`
+// ("DWG NO: A-101"); a run made only of a label has `lead` == words.size().
+struct Run
+{
+    QList<Glyph> glyphs;
+    QList<int> wordStarts; // index of each word's first glyph
+    QList<QString> words;
+    QRectF display;
+    double height = 0; // median glyph height, points
+    int lead = 0;
+    Label leadLabel = Label::None;
+
+    bool isLabel() const { return leadLabel != Label::None && lead == words.size(); }
+};
+
+// The part of a run after its leading label: the value a suggestion may
+// pick, with its boxes.
+struct Piece
+{
+    int run = -1;
+    QString text; // words joined by one space
+    QList<Glyph> glyphs;
+    QRectF display;
+    QRectF user;
+    double height = 0;
+    Label inlineLabel = Label::None; // the label in front of it on its run
+};
+
+struct Page
+{
+    QList<Run> runs;
+    QList<Piece> pieces; // one per run that is not only a label
+    QList<Glyph> glyphs; // every glyph kept, for testing regions
+};
+
+// The runs, labels and pieces of `layer`, with `display` the page's user
+// space → displayed page transform (PdfPage::displayTransform).
+Page read(const PageText& layer, const QTransform& display);
+
+// The label a run of words starts with, and how many words it takes
+// (0 when it starts with none). Words are compared in upper case without
+// the punctuation around them ("No.:" reads as NO).
+std::pair<Label, int> leadingLabel(const QList<QString>& words);
+
+// Whether `text` looks like a sheet number: 2 to 12 letters, digits and
+// separators (- . _ / and at most two spaces), at least one digit, and not
+// a date or "3 OF 12".
+bool looksLikeNumber(const QString& text);
+
+} // namespace SuggestionText

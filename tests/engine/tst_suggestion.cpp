@@ -1,0 +1,362 @@
+// Region suggestions: on drawing sets with title blocks of several layouts,
+// rotated sheets, numbers that share a long prefix and numbers drawn glyph
+// by glyph, the suggested regions must read every sheet's true number and
+// title. The share of groups that do is printed at the end.
+
+#include "DocumentSafety.h"
+#include "Fixtures.h"
+#include "PdfDocument.h"
+#include "RegionSuggestion.h"
+#include "SuggestionText.h"
+#include "Workflow.h"
+
+#include <QtTest>
+
+using Fixtures::SheetName;
+using Fixtures::TitleBlockSet;
+
+namespace {
+
+struct Truth
+{
+    QString number;
+    QString title;
+};
+
+QList<int> allPages(int count)
+{
+    QList<int> pages;
+    for (int i = 0; i < count; ++i)
+        pages.append(i);
+    return pages;
+}
+
+QList<RegionSuggestion::PageInput> inputsOf(const PdfDocument& document, const QList<int>& pages)
+{
+    QList<RegionSuggestion::PageInput> inputs;
+    for (const int index : pages) {
+        const std::optional<PdfPage> page = document.page(index);
+        inputs.append({index, page->textLayer(), page->displayTransform(), page->cropBox()});
+    }
+    return inputs;
+}
+
+// How many of `pages` read exactly their true names with `regions`.
+int pagesReadTrue(const QByteArray& bytes, const QList<int>& pages, const PageRegions& regions,
+                  const QList<Truth>& truths, QStringList* wrong = nullptr)
+{
+    QMap<int, PageRegions> map;
+    for (const int page : pages)
+        map.insert(page, regions);
+    WorkCancellation cancel;
+    int good = 0;
+    for (const PageRead& read : DrawingWorkflow::read(bytes, pages, map, cancel)) {
+        const Truth& truth = truths.at(read.index);
+        if (read.number == truth.number && read.title == truth.title)
+            ++good;
+        else if (wrong)
+            wrong->append(
+                QStringLiteral("page %1: \"%2\" / \"%3\"").arg(read.index + 1).arg(read.number, read.title));
+    }
+    return good;
+}
+
+QList<Truth> truthsOf(const QList<SheetName>& sheets)
+{
+    QList<Truth> truths;
+    for (const SheetName& s : sheets)
+        truths.append({s.number, s.title()});
+    return truths;
+}
+
+TitleBlockSet setOf(TitleBlockSet::Layout layout, int rotate, QList<SheetName> sheets)
+{
+    TitleBlockSet set;
+    set.layout = layout;
+    set.rotate = rotate;
+    set.sheets = std::move(sheets);
+    return set;
+}
+
+// A page text layer rebuilt so that every character is a word and a line of
+// its own (text written glyph by glyph), or so that each line is one word
+// (words run together).
+PageText reshaped(const PageText& layer, bool splitEveryGlyph)
+{
+    QList<PageText::Char> chars = layer.chars();
+    QList<PageText::Word> words;
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        if (splitEveryGlyph) {
+            chars[i].line = int(i);
+            chars[i].spaceAfter = true;
+            words.append({QString(chars[i].ch), chars[i].box});
+        } else {
+            chars[i].spaceAfter = false;
+            if (i == 0 || chars[i].line != chars[i - 1].line)
+                words.append({QString(), QRectF()});
+            words.last().text += chars[i].ch;
+            words.last().box =
+                words.last().box.isNull() ? chars[i].box : words.last().box.united(chars[i].box);
+        }
+    }
+    PageText result(chars, words);
+    return result;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fixtures::TitleBlockSet)
+
+class TestSuggestion : public QObject
+{
+    Q_OBJECT
+
+    int m_groups = 0;
+    int m_exact = 0;
+    QStringList m_missed;
+
+  private Q_SLOTS:
+    void layoutsReadTrueNames_data()
+    {
+        QTest::addColumn<TitleBlockSet>("set");
+        const auto arch = Fixtures::architecturalSheets(10);
+        const auto prefixed = Fixtures::prefixedSheets(10);
+        const auto add = [](const char* name, TitleBlockSet set) { QTest::newRow(name) << set; };
+        using L = TitleBlockSet;
+        add("bottom right", setOf(L::BottomRight, 0, arch));
+        add("bottom right, rotated 90, prefixed", setOf(L::BottomRight, 90, prefixed));
+        TitleBlockSet glyphs = setOf(L::BottomRight, 0, prefixed);
+        glyphs.glyphByGlyph = true;
+        add("bottom right, glyph by glyph", glyphs);
+        TitleBlockSet bare = setOf(L::BottomRight, 0, arch);
+        bare.captions = false;
+        add("bottom right, no captions", bare);
+        TitleBlockSet view = setOf(L::BottomRight, 270, arch);
+        view.viewTitle = true;
+        add("bottom right, rotated 270, view titles", view);
+        TitleBlockSet a3 = setOf(L::BottomRight, 0, arch);
+        a3.sheet = QSizeF(1191, 842);
+        add("bottom right, A3", a3);
+
+        add("bottom strip", setOf(L::BottomStrip, 0, arch));
+        TitleBlockSet stripGlyphs = setOf(L::BottomStrip, 90, prefixed);
+        stripGlyphs.glyphByGlyph = true;
+        add("bottom strip, rotated 90, prefixed, glyph by glyph", stripGlyphs);
+        TitleBlockSet stripView = setOf(L::BottomStrip, 180, arch);
+        stripView.viewTitle = true;
+        add("bottom strip, rotated 180, view titles", stripView);
+        TitleBlockSet stripBare = setOf(L::BottomStrip, 0, prefixed);
+        stripBare.captions = false;
+        add("bottom strip, no captions", stripBare);
+
+        add("right strip", setOf(L::RightStrip, 0, arch));
+        add("right strip, rotated 270, prefixed", setOf(L::RightStrip, 270, prefixed));
+        TitleBlockSet rightView = setOf(L::RightStrip, 0, arch);
+        rightView.viewTitle = true;
+        rightView.glyphByGlyph = true;
+        add("right strip, view titles, glyph by glyph", rightView);
+        TitleBlockSet rightBare = setOf(L::RightStrip, 90, arch);
+        rightBare.captions = false;
+        add("right strip, rotated 90, no captions", rightBare);
+        TitleBlockSet portrait = setOf(L::RightStrip, 0, prefixed);
+        portrait.sheet = QSizeF(842, 1191);
+        add("right strip, A3 portrait", portrait);
+        add("two sheets", setOf(L::BottomRight, 0, Fixtures::architecturalSheets(2)));
+    }
+    void layoutsReadTrueNames()
+    {
+        QFETCH(TitleBlockSet, set);
+        const Fixtures::Built built = Fixtures::titleBlockSet(set);
+        const QList<int> pages = allPages(int(set.sheets.size()));
+        WorkCancellation cancel;
+        const std::optional<RegionSuggestion::Suggestion> found =
+            RegionSuggestion::suggestFor(built.bytes, pages, cancel);
+        ++m_groups;
+        QStringList wrong;
+        const int good = found ? pagesReadTrue(built.bytes, pages, PageRegions(found->number, found->title),
+                                               truthsOf(set.sheets), &wrong)
+                               : 0;
+        if (good == pages.size())
+            ++m_exact;
+        else
+            m_missed.append(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY2(found, "nothing suggested");
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+        QCOMPARE(found->pagesRead, int(pages.size()));
+        QCOMPARE(found->pagesWithText, int(pages.size()));
+        QCOMPARE(found->exampleNumber, set.sheets.first().number);
+        QCOMPARE(found->exampleTitle, set.sheets.first().title());
+    }
+
+    // The sample's two groups: every sheet read exactly, except the one
+    // whose title block sits elsewhere (it needs regions of its own).
+    void sampleGroups()
+    {
+        const Fixtures::Built built = Fixtures::sample();
+        const QList<Fixtures::SampleSheet> sheets = Fixtures::sampleSheets();
+        QList<Truth> truths;
+        for (const Fixtures::SampleSheet& s : sheets)
+            truths.append({s.number, s.title});
+        for (int group = 0; group < 2; ++group) {
+            QList<int> pages, normal;
+            for (const Fixtures::SampleSheet& s : sheets) {
+                if (s.group == group && !s.imageOnly) {
+                    pages.append(s.page);
+                    if (!s.titleBlockElsewhere)
+                        normal.append(s.page);
+                }
+            }
+            WorkCancellation cancel;
+            const auto found = RegionSuggestion::suggestFor(built.bytes, pages, cancel);
+            ++m_groups;
+            const int good =
+                found ? pagesReadTrue(built.bytes, normal, PageRegions(found->number, found->title), truths)
+                      : 0;
+            if (good == normal.size())
+                ++m_exact;
+            else
+                m_missed.append(QStringLiteral("sample group %1").arg(group + 1));
+            QVERIFY(found);
+            QCOMPARE(good, int(normal.size()));
+            QCOMPARE(found->pagesRead, int(normal.size()));
+        }
+
+        // The sheet whose title block sits elsewhere, on its own: found
+        // from its captions.
+        const Fixtures::SampleSheet elsewhere =
+            *std::find_if(sheets.begin(), sheets.end(),
+                          [](const Fixtures::SampleSheet& s) { return s.titleBlockElsewhere; });
+        WorkCancellation cancel;
+        const auto own = RegionSuggestion::suggestFor(built.bytes, {elsewhere.page}, cancel);
+        QVERIFY(own);
+        QCOMPARE(pagesReadTrue(built.bytes, {elsewhere.page}, PageRegions(own->number, own->title), truths),
+                 1);
+    }
+
+    // Layers that split every glyph into a word and a line of its own, or
+    // run every line into one word, give the same suggestion.
+    void wordsAndLinesDoNotMatter()
+    {
+        TitleBlockSet set = setOf(TitleBlockSet::BottomStrip, 0, Fixtures::prefixedSheets(6));
+        const Fixtures::Built built = Fixtures::titleBlockSet(set);
+        const std::unique_ptr<PdfDocument> document = PdfDocument::open(built.bytes);
+        const QList<RegionSuggestion::PageInput> inputs = inputsOf(*document, allPages(6));
+        const auto plain = RegionSuggestion::suggest(inputs);
+        QVERIFY(plain);
+        for (const bool split : {true, false}) {
+            QList<RegionSuggestion::PageInput> changed = inputs;
+            for (RegionSuggestion::PageInput& input : changed)
+                input.text = reshaped(input.text, split);
+            const auto again = RegionSuggestion::suggest(changed);
+            QVERIFY(again);
+            QCOMPARE(again->number, plain->number);
+            QCOMPARE(again->title, plain->title);
+        }
+    }
+
+    // Nothing is suggested where nothing fits: no pages, no text, pages
+    // whose text is the same everywhere, drawings without a title block.
+    void nothingFound()
+    {
+        QVERIFY(!RegionSuggestion::suggest({}));
+
+        Fixtures::Document same;
+        for (int i = 0; i < 4; ++i) {
+            Fixtures::Page page;
+            page.texts = {{QStringLiteral("SHEET NO."), 400, 60, 6},
+                          {QStringLiteral("A-101"), 400, 30, 20},
+                          {QStringLiteral("SHEET TITLE"), 400, 120, 6},
+                          {QStringLiteral("GROUND FLOOR PLAN"), 400, 100, 14}};
+            same.pages.append(page);
+        }
+        Fixtures::Document scanned;
+        scanned.pages = {Fixtures::Page{}, Fixtures::Page{}};
+        scanned.pages[0].image = scanned.pages[1].image = true;
+        Fixtures::Document plain;
+        for (int i = 0; i < 3; ++i) {
+            Fixtures::Page page;
+            page.texts = {{QStringLiteral("OFFICE"), 100.0 + 40 * i, 300, 10},
+                          {QStringLiteral("STORE"), 300, 200.0 + 30 * i, 10}};
+            plain.pages.append(page);
+        }
+        for (const Fixtures::Document* doc : {&same, &scanned, &plain}) {
+            WorkCancellation cancel;
+            QVERIFY(!RegionSuggestion::suggestFor(Fixtures::build(*doc).bytes,
+                                                  allPages(int(doc->pages.size())), cancel));
+        }
+    }
+
+    void failures()
+    {
+        const Fixtures::Built built =
+            Fixtures::titleBlockSet(setOf(TitleBlockSet::BottomRight, 0, Fixtures::architecturalSheets(3)));
+        WorkCancellation cancelled;
+        cancelled.cancel();
+        QVERIFY_THROWS_EXCEPTION(CancellationError,
+                                 RegionSuggestion::suggestFor(built.bytes, allPages(3), cancelled));
+        WorkCancellation cancel;
+        try {
+            RegionSuggestion::suggestFor(QByteArray("not a pdf"), {0}, cancel);
+            QFAIL("no error");
+        } catch (const PlanfolioError& error) {
+            QCOMPARE(error.message(), QStringLiteral("The source PDF could not be read."));
+        }
+        // Cancelled from the progress of the first page: no result.
+        WorkCancellation midway;
+        QList<int> seen;
+        QVERIFY_THROWS_EXCEPTION(
+            CancellationError,
+            RegionSuggestion::suggestFor(built.bytes, allPages(3), midway, [&](int done, int total) {
+                seen.append(done);
+                QCOMPARE(total, 3);
+                midway.cancel();
+            }));
+        QVERIFY(!seen.isEmpty());
+    }
+
+    void spreadOverTheGroup()
+    {
+        const QList<int> pages = allPages(100);
+        const QList<int> chosen = RegionSuggestion::spread(pages, 40);
+        QCOMPARE(chosen.size(), 40);
+        QCOMPARE(chosen.first(), 0);
+        QCOMPARE(chosen.last(), 99);
+        QVERIFY(std::is_sorted(chosen.begin(), chosen.end()));
+        QCOMPARE(QSet<int>(chosen.begin(), chosen.end()).size(), 40);
+        QCOMPARE(RegionSuggestion::spread({4, 7}, 40), QList<int>({4, 7}));
+    }
+
+    void sheetNumberShapes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("number");
+        QTest::newRow("plain") << "A-101" << true;
+        QTest::newRow("prefixed") << "2417-A-1001" << true;
+        QTest::newRow("dotted") << "S.201" << true;
+        QTest::newRow("with a space") << "M 401" << true;
+        QTest::newRow("two characters") << "A1" << true;
+        QTest::newRow("one character") << "7" << false;
+        QTest::newRow("thirteen characters") << "2417-ARC-1001" << false;
+        QTest::newRow("no digit") << "COVER" << false;
+        QTest::newRow("date") << "18.03.2024" << false;
+        QTest::newRow("sheet count") << "3 OF 12" << false;
+        QTest::newRow("scale") << "1:100" << false;
+    }
+    void sheetNumberShapes()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, number);
+        QCOMPARE(SuggestionText::looksLikeNumber(text), number);
+    }
+
+    void cleanupTestCase()
+    {
+        const double share = m_groups ? 100.0 * m_exact / m_groups : 0;
+        std::printf("Suggestion accuracy: %d of %d fixture groups read every true name (%.0f%%)%s%s\n",
+                    m_exact, m_groups, share,
+                    m_missed.isEmpty() ? "" : "; missed: ", qPrintable(m_missed.join(QStringLiteral(", "))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSuggestion)
+#include "tst_suggestion.moc"
