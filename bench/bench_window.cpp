@@ -55,6 +55,8 @@ class BenchToolkit : public Toolkit
     }
     std::optional<QString> chooseOpenPdf(QWidget*) override { return m_file; }
     std::optional<QString> chooseFolder(QWidget*, const QString&) override { return m_folder; }
+    std::optional<QString> chooseSaveRegions(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseOpenRegions(QWidget*) override { return std::nullopt; }
     void openInFileManager(const QString&) override {}
     void terminate() override {}
 
@@ -320,8 +322,8 @@ int main(int argc, char** argv)
         std::vector<double> sorted = latency;
         std::sort(sorted.begin(), sorted.end());
         out() << "\nPage change to its image at the fitted zoom (rendered by the PDF helper), "
-              << sorted.size() << " pages: median " << QString::number(median(latency), 'f', 1) << " ms, 90th "
-              << QString::number(sorted[sorted.size() * 9 / 10], 'f', 1) << " ms, longest "
+              << sorted.size() << " pages: median " << QString::number(median(latency), 'f', 1)
+              << " ms, 90th " << QString::number(sorted[sorted.size() * 9 / 10], 'f', 1) << " ms, longest "
               << QString::number(sorted.back(), 'f', 1) << " ms (target < 150 ms)\n";
     }
     out().flush();

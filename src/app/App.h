@@ -17,6 +17,7 @@
 // for it, so that every operation (and a test) reads it directly.
 
 #include "LiveReadout.h"
+#include "RegionSuggestion.h"
 #include "RegionView.h"
 #include "Workflow.h"
 
@@ -38,6 +39,7 @@ class MainWindow;
 class MonoProgress;
 class PdfDocument;
 class QAbstractItemModel;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -47,6 +49,8 @@ class QWidget;
 class ReviewTableModel;
 class SegmentedControl;
 class SerialWorker;
+class SuggestionBar;
+class SuggestionOutlines;
 class Toolkit;
 
 // One column of the review table: its identifier (the review-row key it
@@ -169,6 +173,40 @@ public:
     void invalidate(const QList<int>& pages);
     void inspectRegions();
 
+    // --- Region files and suggestions ---------------------------------------
+    // "Save regions…" and "Apply regions…" (src/workspace/RegionFiles.cpp):
+    // the regions of the groups and pages, with their page layouts, to and
+    // from a file the user chooses. Applying sets each group and page that
+    // the file matches through the drag path (assignRegions) and says which
+    // matched; a file that cannot be used changes nothing.
+    void saveRegions();
+    void applyRegions();
+    // Sets `regions` (those present) on page `page`'s group, or on the page
+    // alone, exactly as dragging them does: through selectRegion, number
+    // first, with the scope and mode controls set for each drag.
+    void assignRegions(int page, bool pageOnly, const PageRegions& regions);
+    // "Suggest regions" (src/workflows/SuggestFlow.cpp): a task that finds
+    // the active group's number and title regions (the shown page's alone
+    // in "This page only" scope) from the text layer and shows them, to be
+    // set with useSuggestion() or dropped with dismissSuggestion().
+    void suggestRegions();
+    void useSuggestion();
+    void dismissSuggestion();
+    // The suggestion on show: for the pages of group `group`, or for page
+    // `page` alone.
+    struct ShownSuggestion
+    {
+        RegionSuggestion::Suggestion found;
+        int group = 0;
+        std::optional<int> page;
+    };
+    std::optional<ShownSuggestion> suggestion;
+    QPointer<QAction> saveRegionsAction;
+    QPointer<QAction> applyRegionsAction;
+    QPointer<QAction> suggestRegionsAction;
+    QPointer<SuggestionBar> suggestionBar;
+    QPointer<SuggestionOutlines> suggestionOutlines;
+
     // --- Review table (src/workspace/ReviewTable.cpp) ----------------------
     // The model behind `table`, a view of `rows` (App stays their owner);
     // installed by reloadTable() on first use.
@@ -232,6 +270,7 @@ private:
     void applyLook();
     void buildWindow();
     void buildMenu();
+    void buildRegionsMenu();
     void editCommand(const char* method);
 
     std::unique_ptr<Toolkit> m_toolkit;

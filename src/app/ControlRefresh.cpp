@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "SegmentedControl.h"
+#include "SuggestionBar.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,4 +41,15 @@ void App::refreshControls()
     // only with a document and while no task runs.
     for (QAction* zoom : pdf->zoomActions())
         zoom->setEnabled(idle && open);
+    // Region files and suggestions.
+    if (saveRegionsAction)
+        saveRegionsAction->setEnabled(idle && open && (!groupRegions.isEmpty() || !overrides.isEmpty()));
+    if (applyRegionsAction)
+        applyRegionsAction->setEnabled(idle && open);
+    if (suggestRegionsAction)
+        suggestRegionsAction->setEnabled(idle && open);
+    if (suggestionBar) {
+        suggestionBar->useButton()->setEnabled(idle);
+        suggestionBar->dismissButton()->setEnabled(idle);
+    }
 }

@@ -61,6 +61,42 @@ std::optional<QString> RealToolkit::chooseFolder(QWidget* parent, const QString&
     return folders.first();
 }
 
+namespace {
+
+const QString regionsFilter = QStringLiteral("Regions files (*.json)");
+
+std::optional<QString> chosenFile(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    return files.first();
+}
+
+} // namespace
+
+std::optional<QString> RealToolkit::chooseSaveRegions(QWidget* parent, const QString& suggestedName)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(regionsFilter);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    dialog.selectFile(suggestedName);
+    return chosenFile(dialog);
+}
+
+std::optional<QString> RealToolkit::chooseOpenRegions(QWidget* parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(regionsFilter);
+    return chosenFile(dialog);
+}
+
 void RealToolkit::openInFileManager(const QString& path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));

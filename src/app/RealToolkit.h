@@ -13,6 +13,8 @@ public:
                const QString& button = {}) override;
     std::optional<QString> chooseOpenPdf(QWidget* parent) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) override;
+    std::optional<QString> chooseSaveRegions(QWidget* parent, const QString& suggestedName) override;
+    std::optional<QString> chooseOpenRegions(QWidget* parent) override;
     void openInFileManager(const QString& path) override;
     void terminate() override;
 };

@@ -32,6 +32,15 @@ public:
     // user cancels.
     virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) = 0;
 
+    // A modal save panel for a regions file (JSON), starting with the name
+    // `suggestedName`; it asks before replacing an existing file. The
+    // chosen path, or nothing when the user cancels.
+    virtual std::optional<QString> chooseSaveRegions(QWidget* parent, const QString& suggestedName) = 0;
+
+    // A modal open panel that accepts one regions file (JSON). The chosen
+    // file's path, or nothing when the user cancels.
+    virtual std::optional<QString> chooseOpenRegions(QWidget* parent) = 0;
+
     // Asks the desktop's file manager to open the folder at `path`; whether
     // it did is not reported.
     virtual void openInFileManager(const QString& path) = 0;

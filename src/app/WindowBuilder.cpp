@@ -327,6 +327,8 @@ void App::buildMenu()
     // The page view's zoom commands, with their keys.
     QMenu* view = bar->addMenu(QStringLiteral("View"));
     view->addActions(pdf->zoomActions());
+
+    buildRegionsMenu();
 }
 
 void App::editCommand(const char* method)

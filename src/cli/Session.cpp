@@ -46,10 +46,12 @@ QList<PageRead> Session::read(const QByteArray& bytes, const QList<int>& pages,
     });
 }
 
-std::optional<RegionSuggestion::Suggestion> Session::suggest(const QByteArray& bytes, const QList<int>& pages)
+std::optional<RegionSuggestion::Suggestion> Session::suggest(const QByteArray& bytes, const QList<int>& pages,
+                                                             const KeptTextLayers& kept)
 {
     return guarded(QStringLiteral("Suggestion failed: "), QStringLiteral("Suggestion cancelled."), [&] {
-        return RegionSuggestion::suggestFor(bytes, pages, m_token, progressFor(QStringLiteral("Suggesting")));
+        return RegionSuggestion::suggestFor(bytes, pages, m_token, progressFor(QStringLiteral("Suggesting")),
+                                            kept);
     });
 }
 

@@ -41,7 +41,8 @@ class Session
 
     // RegionSuggestion::suggestFor over `pages` of one group. Throws
     // CliFailure: "Suggestion failed: " + message, or cancelled.
-    std::optional<RegionSuggestion::Suggestion> suggest(const QByteArray& bytes, const QList<int>& pages);
+    std::optional<RegionSuggestion::Suggestion> suggest(const QByteArray& bytes, const QList<int>& pages,
+                                                        const KeptTextLayers& kept = {});
 
     // DocumentSafety::exportSheets with a document opened afresh from
     // `bytes`; returns the export folder's absolute path. Throws

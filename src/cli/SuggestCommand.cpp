@@ -32,7 +32,7 @@ int Commands::suggest(const QStringList& args, Session& session)
         pages.removeIf([&opened](int page) { return opened.noTextPages.contains(page); });
         std::optional<RegionSuggestion::Suggestion> found;
         if (!pages.isEmpty())
-            found = session.suggest(opened.bytes, pages);
+            found = session.suggest(opened.bytes, pages, opened.textLayers);
         if (!found) {
             missed.append(g);
             continue;
@@ -46,10 +46,10 @@ int Commands::suggest(const QStringList& args, Session& session)
         QMap<int, PageRegions> map;
         for (const int page : std::as_const(pages))
             map.insert(page, pair);
-        for (const PageRead& read : session.read(opened.bytes, pages, map)) {
+        for (const PageRead& read : session.read(opened.bytes, pages, map, opened.textLayers)) {
             if (!read.number.isEmpty() && !read.title.isEmpty())
                 continue;
-            if (const auto own = session.suggest(opened.bytes, {read.index}))
+            if (const auto own = session.suggest(opened.bytes, {read.index}, opened.textLayers))
                 regions.pages.insert(read.index, RegionsFile::Entry{PageRegions(own->number, own->title),
                                                                     layouts.pages[read.index]});
         }

@@ -489,7 +489,8 @@ QList<int> spread(const QList<int>& pages, int limit)
 }
 
 std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
-                                     const WorkCancellation& cancel, const Progress& progress)
+                                     const WorkCancellation& cancel, const Progress& progress,
+                                     const KeptTextLayers& kept)
 {
     const QString couldNotRead = QStringLiteral("The source PDF could not be read.");
     cancel.check();
@@ -497,23 +498,35 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
     if (!document)
         throw DrawingWorkflow::failure(couldNotRead);
     const QList<int> chosen = spread(pages);
+    const bool allKept = std::all_of(chosen.begin(), chosen.end(), [&kept](int index) {
+        return index >= 0 && index < kept.size() && !kept[index].isEmpty();
+    });
     // One slot per position, so both threads write apart from each other.
     std::vector<PageInput> inputs(size_t(chosen.size()));
-    PageParallel::run(*document, int(chosen.size()), cancel, progress,
-                      [&](int position, const PdfDocument& own) {
-                          const std::optional<PdfPage> page = own.page(chosen.at(position));
-                          if (!page)
-                              throw DrawingWorkflow::failure(couldNotRead);
-                          PageInput& input = inputs[size_t(position)];
-                          input.index = chosen.at(position);
-                          input.text = page->textLayer([&cancel] { return cancel.isCancelled(); });
-                          if (input.text.aborted()) {
-                              cancel.check();
-                              throw DrawingWorkflow::failure(couldNotRead);
-                          }
-                          input.displayTransform = page->displayTransform();
-                          input.cropBox = page->cropBox();
-                      });
+    PageParallel::run(
+        *document, int(chosen.size()), cancel, progress,
+        [&](int position, const PdfDocument& own) {
+            const std::optional<PdfPage> page = own.page(chosen.at(position));
+            if (!page)
+                throw DrawingWorkflow::failure(couldNotRead);
+            PageInput& input = inputs[size_t(position)];
+            input.index = chosen.at(position);
+            const int index = input.index;
+            std::optional<PageText> layer;
+            if (index < kept.size() && !kept[index].isEmpty())
+                layer = PageText::fromBytes(kept[index]);
+            if (!layer) {
+                layer = page->textLayer([&cancel] { return cancel.isCancelled(); });
+                if (layer->aborted() || layer->failed()) {
+                    cancel.check();
+                    throw DrawingWorkflow::failure(couldNotRead);
+                }
+            }
+            input.text = std::move(*layer);
+            input.displayTransform = page->displayTransform();
+            input.cropBox = page->cropBox();
+        },
+        allKept ? 1 : PageParallel::defaultThreads());
     cancel.check();
     return suggest(QList<PageInput>(inputs.begin(), inputs.end()));
 }

@@ -64,11 +64,14 @@ inline constexpr int pageLimit = 40;
 QList<int> spread(const QList<int>& pages, int limit = pageLimit);
 
 // On the worker: opens a document of its own from `data`, takes the text
-// layers of spread(pages) and suggests from them. Checks `cancel` before
+// layers of spread(pages) (from `kept`, the open's kept layers indexed by
+// page, where a page's is there; otherwise from the page) and suggests
+// from them. Checks `cancel` before
 // every page and once at the end; progress (k+1, n) after each page, on the
 // calling thread or a helper thread but never on two at once. Throws
 // CancellationError, or PlanfolioError "The source PDF could not be read."
 std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
-                                     const WorkCancellation& cancel, const Progress& progress = {});
+                                     const WorkCancellation& cancel, const Progress& progress = {},
+                                     const KeptTextLayers& kept = {});
 
 } // namespace RegionSuggestion

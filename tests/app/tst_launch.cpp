@@ -156,12 +156,13 @@ private Q_SLOTS:
     {
         QMenuBar* bar = app->window->menuBar();
         const QList<QAction*> top = bar->actions();
-        QCOMPARE(top.size(), 4);
+        QCOMPARE(top.size(), 5);
         QCOMPARE(top[0]->text(), QString("Planfolio"));
         QCOMPARE(top[1]->text(), QString("Document"));
         QCOMPARE(top[2]->text(), QString("Edit"));
         // The page view's zoom commands (tst_pagezoom).
         QCOMPARE(top[3]->text(), QString("View"));
+        QCOMPARE(top[4]->text(), QString("Regions"));
 
         QMenu* appMenu = top[0]->menu();
         QCOMPARE(appMenu->actions().size(), 3);

@@ -21,6 +21,19 @@ std::optional<QString> ScriptedToolkit::chooseFolder(QWidget*, const QString& co
     return folderAnswers.isEmpty() ? std::nullopt : folderAnswers.takeFirst();
 }
 
+std::optional<QString> ScriptedToolkit::chooseSaveRegions(QWidget*, const QString& suggestedName)
+{
+    calls.append(QStringLiteral("chooseSaveRegions"));
+    suggestedRegionsNames.append(suggestedName);
+    return saveRegionsAnswers.isEmpty() ? std::nullopt : saveRegionsAnswers.takeFirst();
+}
+
+std::optional<QString> ScriptedToolkit::chooseOpenRegions(QWidget*)
+{
+    calls.append(QStringLiteral("chooseOpenRegions"));
+    return openRegionsAnswers.isEmpty() ? std::nullopt : openRegionsAnswers.takeFirst();
+}
+
 void ScriptedToolkit::openInFileManager(const QString& path)
 {
     calls.append(QStringLiteral("openInFileManager"));

@@ -27,16 +27,22 @@ public:
     QList<std::optional<QString>> openAnswers;
     // Answers of the folder chooser, taken from the front; none left = cancelled.
     QList<std::optional<QString>> folderAnswers;
+    // Answers of the regions save and open panels, taken from the front;
+    // none left = cancelled.
+    QList<std::optional<QString>> saveRegionsAnswers;
+    QList<std::optional<QString>> openRegionsAnswers;
     // Runs while an alert is "on screen", before it is dismissed.
     std::function<void(const Alert&)> onAlert;
 
     // --- Record -------------------------------------------------------------
     // Every call by name ("alert", "chooseOpenPdf", "chooseFolder",
-    // "openInFileManager", "terminate"), in order.
+    // "chooseSaveRegions", "chooseOpenRegions", "openInFileManager",
+    // "terminate"), in order.
     QStringList calls;
     QList<Alert> alerts;
     QStringList folderConfirmTitles;
     QStringList openedFolders;
+    QStringList suggestedRegionsNames;
     int terminations = 0;
 
     int count(const QString& call) const { return int(calls.count(call)); }
@@ -45,6 +51,8 @@ public:
                const QString& button = {}) override;
     std::optional<QString> chooseOpenPdf(QWidget* parent) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) override;
+    std::optional<QString> chooseSaveRegions(QWidget* parent, const QString& suggestedName) override;
+    std::optional<QString> chooseOpenRegions(QWidget* parent) override;
     void openInFileManager(const QString& path) override;
     void terminate() override;
 };
