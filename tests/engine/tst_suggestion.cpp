@@ -162,6 +162,18 @@ class TestSuggestion : public QObject
         portrait.sheet = QSizeF(842, 1191);
         add("right strip, A3 portrait", portrait);
         add("two sheets", setOf(L::BottomRight, 0, Fixtures::architecturalSheets(2)));
+
+        // Other producers' habits: every string letter-spaced, kerned in a
+        // TJ array, or the sheet inside an offset crop box.
+        TitleBlockSet spaced = setOf(L::RightStrip, 90, prefixed);
+        spaced.charSpacing = 1.2;
+        add("right strip, rotated 90, letter-spaced", spaced);
+        TitleBlockSet kerned = setOf(L::BottomStrip, 0, arch);
+        kerned.kerning = 35;
+        add("bottom strip, kerned", kerned);
+        TitleBlockSet offset = setOf(L::BottomRight, 270, prefixed);
+        offset.cropOffset = QPointF(36, 24);
+        add("bottom right, rotated 270, offset crop box", offset);
     }
     void layoutsReadTrueNames()
     {
