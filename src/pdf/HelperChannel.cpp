@@ -1,5 +1,6 @@
 #include "internal/HelperChannel.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -41,12 +42,17 @@ QString helperProgram()
     const QString chosen = pdfHelperSettings().program;
     if (!chosen.isEmpty())
         return chosen;
-    // Installed beside the executable that uses the service.
-    const QString beside =
-        QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath() +
-        QStringLiteral("/planfolio-pdf-helper");
+    // Beside the executable that uses the service (the build tree), else
+    // where the install rules put it relative to that executable's folder.
+    const QString folder = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    const QString beside = folder + QStringLiteral("/planfolio-pdf-helper");
     if (QFileInfo(beside).isExecutable())
         return beside;
+#ifdef PLANFOLIO_INSTALLED_HELPER
+    const QString installed = QDir::cleanPath(folder + QStringLiteral("/" PLANFOLIO_INSTALLED_HELPER));
+    if (QFileInfo(installed).isExecutable())
+        return installed;
+#endif
 #ifdef PLANFOLIO_BUILT_HELPER
     // Programs run from the build tree (tests, benchmarks) use the helper
     // built with them.
