@@ -8,25 +8,36 @@
 //   QT_QPA_PLATFORM=offscreen bench_window [--runs N] FILE
 //
 // FILE: a heavy set from fixturegen (its title-block regions are used).
+//
+//   bench_window --zoom
+//
+// prints instead how large a 36 pt sheet number shows at the window's
+// opening size and after "Zoom to regions"; run it on a display (Xvfb) of
+// the screen size to measure.
 
 #include "App.h"
 #include "Fixtures.h"
+#include "MainWindow.h"
 #include "RegionView.h"
 #include "SegmentedControl.h"
 #include "Toolkit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMap>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -269,6 +280,86 @@ bool once(const QString& file, Stalls& stalls)
     return true;
 }
 
+// How large a 36 pt sheet number shows on screen: a 2384 × 1684 pt sheet
+// (A1 landscape) with "A-101" at 36 pt and its title at 24 pt in the
+// lower-right title block, opened in the window at its opening size; then
+// "Zoom to regions" before any region is set (the lower-right quarter) and
+// after both are set (the regions framed). Prints pixels per point, the
+// number's cap height and its word box in pixels.
+bool zoomFigures()
+{
+    Fixtures::Document doc;
+    Fixtures::Page page;
+    page.mediaBox = QRectF(0, 0, 2384, 1684);
+    page.texts = {{QStringLiteral("SHEET NO."), 1900, 110, 8},
+                  {QStringLiteral("A-101"), 1900, 60, 36},
+                  {QStringLiteral("SHEET TITLE"), 1900, 200, 8},
+                  {QStringLiteral("GROUND FLOOR PLAN"), 1900, 160, 24}};
+    page.lines = {QLineF(1880, 40, 2344, 40), QLineF(1880, 130, 2344, 130), QLineF(1880, 220, 2344, 220)};
+    doc.pages = {page, page};
+    doc.pages[1].texts[1].text = QStringLiteral("A-102");
+    const Fixtures::Built built = Fixtures::build(doc);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("zoom.pdf"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(built.bytes) != built.bytes.size())
+        return false;
+    f.close();
+
+    App app(std::make_unique<BenchToolkit>(path, dir.path()));
+    app.applicationDidFinishLaunching();
+    QElapsedTimer settle;
+    settle.start();
+    step([] {}, [&] { return settle.elapsed() > 500; });
+    if (!step([&] { app.openPDF(); }, [&] { return !app.busy(); }) || !app.document)
+        return false;
+    step([] {}, [&] { return settle.elapsed() > 1000; });
+
+    const QRectF number = built.boxOf(0, QStringLiteral("A-101"));
+    const double capHeight = 0.718 * 36;
+    const auto report = [&](const char* when) {
+        const QTransform t = app.pdf->pageTransform();
+        const double pxPerPt = std::sqrt(std::abs(t.determinant()));
+        const QRectF box = t.mapRect(number);
+        out() << "| " << when << " | " << QString::number(pxPerPt, 'f', 3) << " | "
+              << QString::number(capHeight * pxPerPt, 'f', 1) << " px | " << QString::number(box.width(), 'f', 0)
+              << " × " << QString::number(box.height(), 'f', 0) << " px | "
+              << QString::number(1 / pxPerPt, 'f', 2) << " pt |\n";
+    };
+    const QScreen* screen = app.window->screen();
+    out() << "\nA 36 pt sheet number on a 2384 × 1684 pt sheet, window " << app.window->width() << " × "
+          << app.window->height() << " on a " << (screen ? screen->geometry().width() : 0) << " × "
+          << (screen ? screen->geometry().height() : 0) << " screen, page view " << app.pdf->viewport()->width()
+          << " × " << app.pdf->viewport()->height() << ":\n\n"
+          << "| View | px per pt | Cap height | Word box | One pixel |\n|---|---|---|---|---|\n";
+    report("Opening size (page fitted)");
+    const auto zoomToRegions = [&] {
+        for (QAction* action : app.pdf->zoomActions()) {
+            if (action->text() == QStringLiteral("Zoom to regions"))
+                step([action] { action->trigger(); }, [] { return true; });
+        }
+    };
+    zoomToRegions();
+    report("Zoom to regions, none set (lower-right quarter)");
+    step(
+        [&] {
+            app.mode->setSelectedSegment(0);
+            app.scope->setSelectedSegment(0);
+            app.selectRegion(number.adjusted(-8, -8, 8, 8), 0);
+        },
+        [] { return true; });
+    step(
+        [&] {
+            app.mode->setSelectedSegment(1);
+            app.selectRegion(built.boxOf(0, QStringLiteral("GROUND FLOOR PLAN")).adjusted(-8, -8, 8, 8), 0);
+        },
+        [] { return true; });
+    zoomToRegions();
+    report("Zoom to regions, both set");
+    out().flush();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -285,8 +376,10 @@ int main(int argc, char** argv)
         else
             file = arg;
     }
+    if (file == QLatin1String("--zoom"))
+        return zoomFigures() ? 0 : 1;
     if (file.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_window [--runs N] FILE\n");
+        std::fprintf(stderr, "usage: bench_window [--runs N] FILE | --zoom\n");
         return 2;
     }
 
