@@ -29,42 +29,12 @@ void RealToolkit::alert(QWidget* parent, const QString& message, const QString& 
     box.exec();
 }
 
-std::optional<QString> RealToolkit::chooseOpenPdf(QWidget* parent)
-{
-    QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // The MIME database's globs for PDF match the extension in any case.
-    dialog.setMimeTypeFilters({QStringLiteral("application/pdf")});
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty() || files.first().isEmpty())
-        return std::nullopt;
-    return files.first();
-}
-
-std::optional<QString> RealToolkit::chooseFolder(QWidget* parent, const QString& confirmTitle)
-{
-    QFileDialog dialog(parent);
-    // Qt's own dialog: a desktop-native one may ignore the confirm title.
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, confirmTitle);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QStringList folders = dialog.selectedFiles();
-    if (folders.isEmpty() || folders.first().isEmpty())
-        return std::nullopt;
-    return folders.first();
-}
-
 namespace {
 
 const QString regionsFilter = QStringLiteral("Regions files (*.json)");
 
+// What the user chose in `dialog`, run modally: its one file or folder,
+// or nothing when cancelled.
 std::optional<QString> chosenFile(QFileDialog& dialog)
 {
     if (dialog.exec() != QDialog::Accepted)
@@ -76,6 +46,28 @@ std::optional<QString> chosenFile(QFileDialog& dialog)
 }
 
 } // namespace
+
+std::optional<QString> RealToolkit::chooseOpenPdf(QWidget* parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The MIME database's globs for PDF match the extension in any case.
+    dialog.setMimeTypeFilters({QStringLiteral("application/pdf")});
+    return chosenFile(dialog);
+}
+
+std::optional<QString> RealToolkit::chooseFolder(QWidget* parent, const QString& confirmTitle)
+{
+    QFileDialog dialog(parent);
+    // Qt's own dialog: a desktop-native one may ignore the confirm title.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::Accept, confirmTitle);
+    return chosenFile(dialog);
+}
 
 std::optional<QString> RealToolkit::chooseSaveRegions(QWidget* parent, const QString& suggestedName)
 {

@@ -1,6 +1,7 @@
 #include "Workflow.h"
 
 #include "DocumentSafety.h"
+#include "KeptLayers.h"
 #include "PageParallel.h"
 #include "PdfDocument.h"
 
@@ -45,19 +46,10 @@ PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRe
 
     // One text layer per page, kept from the open where it could be:
     // every rectangle is then selected in memory.
-    std::optional<PageText> layer;
-    if (index < kept.size() && !kept[index].isEmpty())
-        layer = PageText::fromBytes(kept[index]);
-    if (!layer) {
-        layer = page->textLayer([&cancel] { return cancel.isCancelled(); });
-        if (layer->aborted() || layer->failed()) {
-            cancel.check();
-            throw DrawingWorkflow::failure(couldNotRead());
-        }
-    }
+    const PageText layer = KeptLayers::layerOf(*page, kept, cancel);
     const QRectF cropBox = page->cropBox();
-    const DocumentSafety::RegionText numberText = DocumentSafety::read(*layer, cropBox, number);
-    const DocumentSafety::RegionText titleText = DocumentSafety::read(*layer, cropBox, title);
+    const DocumentSafety::RegionText numberText = DocumentSafety::read(layer, cropBox, number);
+    const DocumentSafety::RegionText titleText = DocumentSafety::read(layer, cropBox, title);
     return PageRead{index, numberText.text, titleText.text, numberText.warning || titleText.warning};
 }
 
@@ -78,13 +70,8 @@ QList<PageRead> DrawingWorkflow::read(const QByteArray& data, const QList<int>& 
     const auto work = [&](int position, const PdfDocument& own) {
         results[static_cast<size_t>(position)] = readPage(own, pages.at(position), regions, cancel, kept);
     };
-    const bool allKept = std::all_of(pages.begin(), pages.end(), [&kept](int index) {
-        return index >= 0 && index < kept.size() && !kept[index].isEmpty();
-    });
-    // Selecting from kept layers costs microseconds a page: a second
-    // thread, with a document of its own, would cost more than it saves.
     PageParallel::run(*document, static_cast<int>(pages.size()), cancel, progress, work,
-                      allKept ? 1 : PageParallel::defaultThreads());
+                      KeptLayers::coverAll(pages, kept) ? 1 : PageParallel::defaultThreads());
     cancel.check();
     return QList<PageRead>(results.begin(), results.end());
 }

@@ -1,6 +1,7 @@
 #include "RegionSuggestion.h"
 
 #include "DocumentSafety.h"
+#include "KeptLayers.h"
 #include "PageParallel.h"
 #include "SuggestionText.h"
 
@@ -498,9 +499,6 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
     if (!document)
         throw DrawingWorkflow::failure(couldNotRead);
     const QList<int> chosen = spread(pages);
-    const bool allKept = std::all_of(chosen.begin(), chosen.end(), [&kept](int index) {
-        return index >= 0 && index < kept.size() && !kept[index].isEmpty();
-    });
     // One slot per position, so both threads write apart from each other.
     std::vector<PageInput> inputs(size_t(chosen.size()));
     PageParallel::run(
@@ -511,22 +509,11 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
                 throw DrawingWorkflow::failure(couldNotRead);
             PageInput& input = inputs[size_t(position)];
             input.index = chosen.at(position);
-            const int index = input.index;
-            std::optional<PageText> layer;
-            if (index < kept.size() && !kept[index].isEmpty())
-                layer = PageText::fromBytes(kept[index]);
-            if (!layer) {
-                layer = page->textLayer([&cancel] { return cancel.isCancelled(); });
-                if (layer->aborted() || layer->failed()) {
-                    cancel.check();
-                    throw DrawingWorkflow::failure(couldNotRead);
-                }
-            }
-            input.text = std::move(*layer);
+            input.text = KeptLayers::layerOf(*page, kept, cancel);
             input.displayTransform = page->displayTransform();
             input.cropBox = page->cropBox();
         },
-        allKept ? 1 : PageParallel::defaultThreads());
+        KeptLayers::coverAll(chosen, kept) ? 1 : PageParallel::defaultThreads());
     cancel.check();
     return suggest(QList<PageInput>(inputs.begin(), inputs.end()));
 }

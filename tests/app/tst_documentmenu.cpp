@@ -19,14 +19,7 @@ class DocumentMenuTest : public QObject
     std::unique_ptr<AppDriver> driver;
     App* app = nullptr;
 
-    QMenu* menu(const QString& title) const
-    {
-        for (QAction* action : app->window->menuBar()->actions()) {
-            if (action->text() == title)
-                return action->menu();
-        }
-        return nullptr;
-    }
+    QMenu* menu(const QString& title) const { return findMenu(*app, title); }
     // The Document menu's items as a user sees them when opening it:
     // "title|shortcut|on" or "…|off".
     QStringList documentItems() const

@@ -35,16 +35,6 @@ QAction* findAction(QMenu* menu, const QString& title)
     return nullptr;
 }
 
-// The top-level menu titled `title` of the window's menu bar.
-QMenu* findMenu(const App& app, const QString& title)
-{
-    for (QAction* action : app.window->menuBar()->actions()) {
-        if (action->text() == title)
-            return action->menu();
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class LaunchTest : public QObject

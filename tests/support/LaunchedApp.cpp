@@ -1,10 +1,14 @@
 #include "LaunchedApp.h"
 
+#include "MainWindow.h"
 #include "RegionView.h"
 #include "SegmentedControl.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableView>
 
@@ -33,4 +37,26 @@ QStringList enabledControls(const App& app)
     if (app.pdf->acceptsRegions())
         names << "regions";
     return names;
+}
+
+QMenu* findMenu(const App& app, const QString& title)
+{
+    for (QAction* action : app.window->menuBar()->actions()) {
+        if (action->text() == title)
+            return action->menu();
+    }
+    return nullptr;
+}
+
+QAction* findMenuItem(const App& app, const QString& title)
+{
+    for (QAction* top : app.window->menuBar()->actions()) {
+        if (!top->menu())
+            continue;
+        for (QAction* action : top->menu()->actions()) {
+            if (action->text() == title)
+                return action;
+        }
+    }
+    return nullptr;
 }

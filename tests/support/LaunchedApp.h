@@ -8,6 +8,9 @@
 
 #include <QStringList>
 
+class QAction;
+class QMenu;
+
 #include <memory>
 
 // The application launched (window built, controls refreshed) with a
@@ -17,3 +20,8 @@ std::unique_ptr<App> launchApp(ScriptedToolkit** toolkit = nullptr);
 // The names of the enabled inputs, in a fixed order, followed by "regions"
 // when the page view accepts drags.
 QStringList enabledControls(const App& app);
+
+// The top-level menu titled `title` of the window's menu bar, and the item
+// titled `title` in any of its menus; null when there is none.
+QMenu* findMenu(const App& app, const QString& title);
+QAction* findMenuItem(const App& app, const QString& title);

@@ -14,23 +14,6 @@
 #include <QLabel>
 #include <QMenuBar>
 
-namespace {
-
-QAction* menuAction(App& app, const QString& title)
-{
-    for (QAction* top : app.window->menuBar()->actions()) {
-        if (!top->menu())
-            continue;
-        for (QAction* action : top->menu()->actions()) {
-            if (action->text() == title)
-                return action;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class RegionFilesTest : public QObject
 {
     Q_OBJECT
@@ -45,7 +28,7 @@ class RegionFilesTest : public QObject
     void drag(const QRectF& rect, int page) { app->pdf->selected(rect, page); }
     void trigger(const char* title)
     {
-        QAction* action = menuAction(*app, QString::fromUtf8(title));
+        QAction* action = findMenuItem(*app, QString::fromUtf8(title));
         QVERIFY2(action, title);
         action->trigger();
     }
@@ -76,9 +59,9 @@ class RegionFilesTest : public QObject
 
     void menuAndItsRules()
     {
-        QAction* save = menuAction(*app, QStringLiteral("Save regions\u2026"));
-        QAction* apply = menuAction(*app, QStringLiteral("Apply regions\u2026"));
-        QVERIFY(save && apply && menuAction(*app, QStringLiteral("Suggest regions")));
+        QAction* save = findMenuItem(*app, QStringLiteral("Save regions\u2026"));
+        QAction* apply = findMenuItem(*app, QStringLiteral("Apply regions\u2026"));
+        QVERIFY(save && apply && findMenuItem(*app, QStringLiteral("Suggest regions")));
         QCOMPARE(app->window->menuBar()->actions().at(4)->text(), QStringLiteral("Regions"));
         // Nothing to save before a region exists.
         QVERIFY(!save->isEnabled());

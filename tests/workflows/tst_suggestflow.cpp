@@ -17,23 +17,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-namespace {
-
-QAction* menuAction(App& app, const QString& title)
-{
-    for (QAction* top : app.window->menuBar()->actions()) {
-        if (!top->menu())
-            continue;
-        for (QAction* action : top->menu()->actions()) {
-            if (action->text() == title)
-                return action;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class SuggestFlowTest : public QObject
 {
     Q_OBJECT
@@ -45,7 +28,7 @@ class SuggestFlowTest : public QObject
 
     bool suggest()
     {
-        QAction* action = menuAction(*app, QStringLiteral("Suggest regions"));
+        QAction* action = findMenuItem(*app, QStringLiteral("Suggest regions"));
         if (!action || !action->isEnabled())
             return false;
         action->trigger();

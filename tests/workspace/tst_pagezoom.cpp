@@ -46,14 +46,7 @@ class PageZoomTest : public QObject
         }
         return nullptr;
     }
-    QMenu* viewMenu() const
-    {
-        for (QAction* top : app->window->menuBar()->actions()) {
-            if (top->text() == "View")
-                return top->menu();
-        }
-        return nullptr;
-    }
+    QMenu* viewMenu() const { return findMenu(*app, QStringLiteral("View")); }
     QStringList enabledZoom() const
     {
         QStringList names;
