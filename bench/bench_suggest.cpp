@@ -2,11 +2,10 @@
 // page's true sheet number and title. Every combination of title-block
 // layout, page rotation, captions, how the producer writes its text (one
 // string, glyph by glyph, letter-spaced, kerned), a decoy view title, an
-// offset crop box and the kind of sheet numbers is made as a set of its
-// own, suggested from its text layers and read back with the suggested
-// regions as the application reads them. Prints the share of groups read
-// exactly, by each factor, the combinations that missed, and the time a
-// suggestion takes. Asserts nothing.
+// offset crop box, the kind of sheet numbers and the number of sheets (8,
+// or 1 with captions) is made as a set of its own, suggested from its text layers and read back with the
+// suggested regions as the application reads them. Prints the share of groups read exactly, by each factor,
+// the combinations that missed, and the time a suggestion takes. Asserts nothing.
 //
 //   bench_suggest [--quick]
 
@@ -59,7 +58,8 @@ QList<Case> cases(bool quick)
     const QList<std::pair<QString, TitleBlockSet::Layout>> layouts = {
         {QStringLiteral("bottom right"), TitleBlockSet::BottomRight},
         {QStringLiteral("bottom strip"), TitleBlockSet::BottomStrip},
-        {QStringLiteral("right strip"), TitleBlockSet::RightStrip}};
+        {QStringLiteral("right strip"), TitleBlockSet::RightStrip},
+        {QStringLiteral("inline labels"), TitleBlockSet::InlineLabels}};
     const QList<int> rotations = quick ? QList<int>{0, 90} : QList<int>{0, 90, 180, 270};
     const QStringList writings = {QStringLiteral("one string"), QStringLiteral("glyph by glyph"),
                                   QStringLiteral("letter-spaced"), QStringLiteral("kerned")};
@@ -71,28 +71,46 @@ QList<Case> cases(bool quick)
                     for (const bool decoy : {false, true}) {
                         for (const bool prefixed : {false, true}) {
                             for (const bool offset : quick ? QList<bool>{false} : QList<bool>{false, true}) {
-                                Case c;
-                                TitleBlockSet& set = c.set;
-                                set.layout = layout;
-                                set.rotate = rotate;
-                                set.captions = captions;
-                                set.viewTitle = decoy;
-                                set.glyphByGlyph = writing == QStringLiteral("glyph by glyph");
-                                if (writing == QStringLiteral("letter-spaced"))
-                                    set.charSpacing = 1.2;
-                                if (writing == QStringLiteral("kerned"))
-                                    set.kerning = 35;
-                                if (offset)
-                                    set.cropOffset = QPointF(36, 24);
-                                set.sheets = prefixed ? Fixtures::prefixedSheets(8) : Fixtures::architecturalSheets(8);
-                                c.factors = {{QStringLiteral("layout"), layoutName},
-                                             {QStringLiteral("rotation"), QString::number(rotate)},
-                                             {QStringLiteral("captions"), captions ? "with" : "without"},
-                                             {QStringLiteral("text written"), writing},
-                                             {QStringLiteral("view title decoy"), decoy ? "yes" : "no"},
-                                             {QStringLiteral("numbers"), prefixed ? "shared prefix" : "architectural"},
-                                             {QStringLiteral("crop box"), offset ? "offset" : "= media box"}};
-                                all.append(c);
+                                for (const int count : {8, 1}) {
+                                    // Small schematics number "n/count" and always
+                                    // print their labels, which make the layout; a
+                                    // single sheet is only told by its captions.
+                                    const bool inlined = layout == TitleBlockSet::InlineLabels;
+                                    if ((inlined && (prefixed || !captions)) || (count == 1 && !captions))
+                                        continue;
+                                    Case c;
+                                    TitleBlockSet& set = c.set;
+                                    set.layout = layout;
+                                    set.rotate = rotate;
+                                    set.captions = captions;
+                                    set.viewTitle = decoy;
+                                    set.glyphByGlyph = writing == QStringLiteral("glyph by glyph");
+                                    if (writing == QStringLiteral("letter-spaced"))
+                                        set.charSpacing = 1.2;
+                                    if (writing == QStringLiteral("kerned"))
+                                        set.kerning = 35;
+                                    if (offset)
+                                        set.cropOffset = QPointF(36, 24);
+                                    if (inlined) {
+                                        set.sheet = QSizeF(842, 595);
+                                        set.sheets = Fixtures::schematicSheets(count);
+                                    } else {
+                                        set.sheets = prefixed ? Fixtures::prefixedSheets(count)
+                                                              : Fixtures::architecturalSheets(count);
+                                    }
+                                    c.factors = {
+                                        {QStringLiteral("layout"), layoutName},
+                                        {QStringLiteral("rotation"), QString::number(rotate)},
+                                        {QStringLiteral("captions"), captions ? "with" : "without"},
+                                        {QStringLiteral("text written"), writing},
+                                        {QStringLiteral("view title decoy"), decoy ? "yes" : "no"},
+                                        {QStringLiteral("numbers"), inlined    ? "n/count"
+                                                                    : prefixed ? "shared prefix"
+                                                                               : "architectural"},
+                                        {QStringLiteral("crop box"), offset ? "offset" : "= media box"},
+                                        {QStringLiteral("sheets"), QString::number(count)}};
+                                    all.append(c);
+                                }
                             }
                         }
                     }
@@ -163,11 +181,12 @@ int main(int argc, char** argv)
         for (auto it = c.factors.cbegin(); it != c.factors.cend(); ++it)
             byFactor[it.key()][it.value()].add(exact);
         if (!exact)
-            missed.append(QStringLiteral("  %1: %2 of %3 pages%4")
-                              .arg(described(c))
-                              .arg(good)
-                              .arg(pages.size())
-                              .arg(found ? QStringLiteral("; ") + firstWrong : QStringLiteral(" (nothing suggested)")));
+            missed.append(
+                QStringLiteral("  %1: %2 of %3 pages%4")
+                    .arg(described(c))
+                    .arg(good)
+                    .arg(pages.size())
+                    .arg(found ? QStringLiteral("; ") + firstWrong : QStringLiteral(" (nothing suggested)")));
     }
 
     out() << "Suggested regions that read every page's true name, with no edge warning\n";
@@ -182,7 +201,7 @@ int main(int argc, char** argv)
     out() << "Missed (" << missed.size() << "):\n";
     for (const QString& line : std::as_const(missed))
         out() << line << "\n";
-    out() << "Time per suggestion (8 pages, text layers taken from the page): "
+    out() << "Time per suggestion (8 or 1 pages, text layers taken from the page): "
           << QString::number(double(suggestNs) / 1e6 / std::max(total.groups, 1), 'f', 1) << " ms\n";
     out().flush();
     return 0;

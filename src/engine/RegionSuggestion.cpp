@@ -319,6 +319,19 @@ std::optional<Slot> titleSlot(const QList<Analysed>& pages, int pagesWithText, c
                     return 1 - shared / smaller;
                 }),
         pagesWithText);
+    // As for the number, on one page only a caption tells the title apart;
+    // and where most pages caption their title, text elsewhere that merely
+    // changes from page to page (a schematic's pin names) is not it, even
+    // when the captioned fields are blank on some pages.
+    int captioned = 0;
+    for (const Analysed& page : pages) {
+        captioned += std::any_of(page.page.runs.begin(), page.page.runs.end(),
+                                 [](const SuggestionText::Run& r) { return r.leadLabel == Label::Title; })
+                         ? 1
+                         : 0;
+    }
+    if (pagesWithText == 1 || captioned >= std::ceil(0.7 * pagesWithText))
+        slots.removeIf([](const Slot& s) { return s.share(Label::Title) == 0; });
     const QRectF sheet = sheetOf(pages);
     const double reach = 0.3 * std::hypot(sheet.width(), sheet.height());
     double tallest = 0;
@@ -360,9 +373,35 @@ Region regionFor(const Slot& slot, const QList<Analysed>& pages, const QRectF& k
 
     const auto keepClear = [&](const QRectF& other) {
         const QRectF region(QPointF(left, low), QPointF(right, high));
-        if (!other.intersects(region.adjusted(-clearance, -clearance, clearance, clearance)) ||
-            other.intersects(tight))
+        if (!other.intersects(region.adjusted(-clearance, -clearance, clearance, clearance)))
             return;
+        if (other.intersects(tight)) {
+            // Lines set closer than their glyph boxes are high overlap the
+            // region's text: the side towards the neighbour's centre goes
+            // halfway into the overlap, which leaves the neighbour's line
+            // out of the read and the region's own in. The read may still
+            // warn about the touching boxes, as it should.
+            const QPointF c = other.center();
+            if (tight.contains(c))
+                return;
+            const double offsets[4] = {tight.left() - c.x(), c.x() - tight.right(), tight.top() - c.y(),
+                                       c.y() - tight.bottom()};
+            switch (int(std::max_element(offsets, offsets + 4) - offsets)) {
+            case 0:
+                left = std::max(left, 0.5 * (tight.left() + other.right()));
+                break;
+            case 1:
+                right = std::min(right, 0.5 * (tight.right() + other.left()));
+                break;
+            case 2:
+                low = std::max(low, 0.5 * (tight.top() + other.bottom()));
+                break;
+            default:
+                high = std::min(high, 0.5 * (tight.bottom() + other.top()));
+                break;
+            }
+            return;
+        }
         // Pull in the side that lies between the region's text and the
         // other text, choosing the widest gap when there are two.
         const double gaps[4] = {tight.left() - other.right(), other.left() - tight.right(),

@@ -10,7 +10,12 @@
 // SHEET NO., DRAWING NO. or DWG NO. and larger text. The title is the block
 // of text lines near it that also differs from page to page, preferring
 // the one next to a label TITLE, SHEET TITLE or DRAWING TITLE, then larger
-// and nearer text. Each region covers what was found on every page, with a
+// and nearer text. A label may stand above its value, left of it, or in
+// front of it on the same line ("Title: USB input", "Id: 2/11"). A group
+// of one page cannot show what changes, so there only a value captioned
+// as a number and one captioned as a title are suggested; where most
+// pages caption their title, only captioned text is taken as the title.
+// Each region covers what was found on every page, with a
 // margin that keeps other text outside its edges, and is checked by reading
 // it back as the read does.
 

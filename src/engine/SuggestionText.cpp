@@ -37,21 +37,56 @@ const std::map<QString, Label>& labels()
 {
     static const std::map<QString, Label> table = [] {
         std::map<QString, Label> t;
-        for (const char* s :
-             {"SHEET", "SHEET NO", "SHEET NUMBER", "SHEET NR", "DRAWING NO", "DRAWING NUMBER", "DRAWING NR",
-              "DRAWING", "DWG", "DWG NO", "DWG NUMBER", "DRG", "DRG NO", "DRAWING SHEET NO", "SHEET ID"})
+        for (const char* s : {"SHEET", "SHEET NO", "SHEET NUMBER", "SHEET NR", "DRAWING NO", "DRAWING NUMBER",
+                              "DRAWING NR", "DRAWING", "DWG", "DWG NO", "DWG NUMBER", "DRG", "DRG NO",
+                              "DRAWING SHEET NO", "SHEET ID", "ID", "DRAWING ID", "DOCUMENT NO", "DOC NO"})
             t[QLatin1String(s)] = Label::Number;
         for (const char* s : {"TITLE", "SHEET TITLE", "DRAWING TITLE", "DWG TITLE", "DRG TITLE", "SHEET NAME",
                               "DRAWING NAME"})
             t[QLatin1String(s)] = Label::Title;
-        for (const char* s : {"SCALE",       "DATE",        "REV",        "REVISION",   "DRAWN",
-                              "DRAWN BY",    "CHECKED",     "CHECKED BY", "APPROVED",   "APPROVED BY",
-                              "DESIGNED",    "DESIGNED BY", "PROJECT",    "PROJECT NO", "PROJECT NUMBER",
-                              "JOB",         "JOB NO",      "STATUS",     "CLIENT",     "SIZE",
-                              "SHEET SIZE",  "PAPER SIZE",  "FILE",       "ISSUE",      "PLOT DATE",
-                              "CAD",         "CHK",         "APP",        "BY",         "CONTRACT",
-                              "CONTRACT NO", "ARCHITECT",   "ENGINEER",   "LOCATION",   "OWNER",
-                              "PHASE",       "STAGE",       "CODE",       "SUITABILITY"})
+        for (const char* s : {"SCALE",
+                              "DATE",
+                              "REV",
+                              "REVISION",
+                              "DRAWN",
+                              "DRAWN BY",
+                              "CHECKED",
+                              "CHECKED BY",
+                              "APPROVED",
+                              "APPROVED BY",
+                              "DESIGNED",
+                              "DESIGNED BY",
+                              "PROJECT",
+                              "PROJECT NO",
+                              "PROJECT NUMBER",
+                              "JOB",
+                              "JOB NO",
+                              "STATUS",
+                              "CLIENT",
+                              "SIZE",
+                              "SHEET SIZE",
+                              "PAPER SIZE",
+                              "FILE",
+                              "ISSUE",
+                              "PLOT DATE",
+                              "CAD",
+                              "CHK",
+                              "APP",
+                              "BY",
+                              "CONTRACT",
+                              "CONTRACT NO",
+                              "ARCHITECT",
+                              "ENGINEER",
+                              "LOCATION",
+                              "OWNER",
+                              "PHASE",
+                              "STAGE",
+                              "CODE",
+                              "SUITABILITY",
+                              "COMPANY",
+                              "DATED",
+                              "RELEASED",
+                              "QUALITY CONTROL"})
             t[QLatin1String(s)] = Label::Other;
         return t;
     }();
@@ -86,6 +121,14 @@ QList<Glyph> uprightGlyphs(const PageText& layer, const QTransform& display)
     return glyphs;
 }
 
+// Whether `word` ends a label written with a colon ("Title:", "No.:"),
+// as producers that put label and value on one line write it.
+bool endsColonLabel(const QString& word)
+{
+    return word.endsWith(QLatin1Char(':')) &&
+           std::any_of(word.begin(), word.end(), [](QChar c) { return c.isLetter(); });
+}
+
 void finishRun(Run& run)
 {
     QList<double> heights;
@@ -108,6 +151,45 @@ void finishRun(Run& run)
     const auto [label, count] = leadingLabel(run.words);
     run.leadLabel = label;
     run.lead = count;
+}
+
+// A line such as "Size: A4   Date: 2026-05-26" or "Rev: B Id: 2/11" holds
+// several labelled values: it is cut before every label that ends with a
+// colon (taking the known label words in front of that word with it, as in
+// "SHEET NO:"), so that each value keeps its own label. Labels without a
+// colon are only recognised at the start of a run, since title text may
+// hold label words ("COVER SHEET").
+QList<Run> splitAtLabels(const Run& run)
+{
+    QList<int> cuts; // word indexes that start a new run
+    for (int i = 1; i < run.words.size(); ++i) {
+        if (!endsColonLabel(run.words[i]))
+            continue;
+        const int previous = cuts.isEmpty() ? 0 : cuts.last();
+        int from = i;
+        for (int j = std::max(previous + 1, i - 3); j < i; ++j) {
+            if (leadingLabel(run.words.mid(j, i - j + 1)).second == i - j + 1) {
+                from = j;
+                break;
+            }
+        }
+        if (from > previous)
+            cuts.append(from);
+    }
+    if (cuts.isEmpty())
+        return {run};
+    QList<Run> parts;
+    cuts.append(int(run.words.size()));
+    int start = 0;
+    for (const int cut : std::as_const(cuts)) {
+        const qsizetype to = cut < run.words.size() ? run.wordStarts[cut] : run.glyphs.size();
+        Run part;
+        part.glyphs = run.glyphs.mid(run.wordStarts[start], to - run.wordStarts[start]);
+        finishRun(part);
+        parts.append(part);
+        start = cut;
+    }
+    return parts;
 }
 
 // Sweeps the glyphs from left to right, each joining the open run it
@@ -161,8 +243,12 @@ QList<Run> runsOf(QList<Glyph> glyphs)
         }
     }
     done.append(open);
-    for (Run& run : done)
+    QList<Run> split;
+    for (Run& run : done) {
         finishRun(run);
+        split += splitAtLabels(run);
+    }
+    done = std::move(split);
     // Top to bottom, then left to right: a stable order for callers.
     std::sort(done.begin(), done.end(), [](const Run& a, const Run& b) {
         return a.display.top() != b.display.top() ? a.display.top() < b.display.top()
@@ -192,6 +278,10 @@ std::pair<Label, int> leadingLabel(const QList<QString>& words)
         if (it != labels().end())
             found = {it->second, i + 1};
     }
+    // A word with a colon in front of a value is a label even when it is
+    // not a known one ("Company: …"): what follows is some other value.
+    if (found.second == 0 && !words.isEmpty() && endsColonLabel(words.first()))
+        found = {Label::Other, 1};
     return found;
 }
 
@@ -212,7 +302,9 @@ bool looksLikeNumber(const QString& text)
         else if (!c.isLetter() && !QStringLiteral("-._/\u2013").contains(c))
             return false;
     }
-    if (length < 2 || length > 12 || spaces > 2 || digits == 0)
+    // A leading slash makes it a path ("/IO Bank 1/"), as some producers
+    // print next to a SHEET label.
+    if (length < 2 || length > 12 || spaces > 2 || digits == 0 || text.startsWith(QLatin1Char('/')))
         return false;
     return !date.match(text).hasMatch() && !ofCount.match(text).hasMatch();
 }

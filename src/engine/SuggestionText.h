@@ -4,7 +4,9 @@
 // that sit on one baseline with no more than a word space between them,
 // laid out as the sheet is seen (displayed page: crop box top-left origin,
 // rotation applied, y down, points), and the title-block labels among them
-// ("SHEET NO.", "DRAWING TITLE", "SCALE", …).
+// ("SHEET NO.", "DRAWING TITLE", "SCALE", …). A line that holds several
+// labelled values ("Size: A4  Date: 2026-05-26") is cut into one run per
+// label that ends with a colon, so each value keeps its own label.
 //
 // Built from the text layer's characters alone, never from its words or
 // lines, so that text split into one word per glyph, or words run together
@@ -74,12 +76,14 @@ Page read(const PageText& layer, const QTransform& display);
 
 // The label a run of words starts with, and how many words it takes
 // (0 when it starts with none). Words are compared in upper case without
-// the punctuation around them ("No.:" reads as NO).
+// the punctuation around them ("No.:" reads as NO). A first word that is
+// no known label but ends with a colon ("Company:") is a label of kind
+// Other.
 std::pair<Label, int> leadingLabel(const QList<QString>& words);
 
 // Whether `text` looks like a sheet number: 2 to 12 letters, digits and
 // separators (- . _ / and at most two spaces), at least one digit, and not
-// a date or "3 OF 12".
+// a date, "3 OF 12" or a path starting with "/".
 bool looksLikeNumber(const QString& text);
 
 } // namespace SuggestionText

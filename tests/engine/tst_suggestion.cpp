@@ -174,6 +174,22 @@ class TestSuggestion : public QObject
         TitleBlockSet offset = setOf(L::BottomRight, 270, prefixed);
         offset.cropOffset = QPointF(36, 24);
         add("bottom right, rotated 270, offset crop box", offset);
+
+        // Small A4 schematics whose labels stand in front of their values
+        // ("Id: 2/9"), with a changing sheet path after "Sheet:" and
+        // several sheets sharing a title.
+        const auto schematic = Fixtures::schematicSheets(9);
+        TitleBlockSet inlined = setOf(L::InlineLabels, 0, schematic);
+        inlined.sheet = QSizeF(842, 595);
+        add("inline labels, A4", inlined);
+        inlined.rotate = 90;
+        add("inline labels, A4, rotated 90", inlined);
+
+        // One sheet shows nothing changing: its captions alone tell.
+        add("bottom right, one sheet", setOf(L::BottomRight, 0, Fixtures::architecturalSheets(1)));
+        TitleBlockSet oneInline = setOf(L::InlineLabels, 0, Fixtures::schematicSheets(1));
+        oneInline.sheet = QSizeF(842, 595);
+        add("inline labels, one sheet", oneInline);
     }
     void layoutsReadTrueNames()
     {
@@ -296,6 +312,44 @@ class TestSuggestion : public QObject
             QVERIFY(!RegionSuggestion::suggestFor(Fixtures::build(*doc).bytes,
                                                   allPages(int(doc->pages.size())), cancel));
         }
+        // A single sheet whose cells carry no captions: nothing tells its
+        // number and title from the other text.
+        for (const TitleBlockSet::Layout layout : {TitleBlockSet::BottomRight, TitleBlockSet::InlineLabels}) {
+            TitleBlockSet one =
+                setOf(layout, 0,
+                      layout == TitleBlockSet::InlineLabels ? Fixtures::schematicSheets(1)
+                                                            : Fixtures::architecturalSheets(1));
+            one.captions = false;
+            WorkCancellation cancel;
+            QVERIFY(!RegionSuggestion::suggestFor(Fixtures::titleBlockSet(one).bytes, {0}, cancel));
+        }
+    }
+
+    // A line holding several labelled values is cut at each colon label,
+    // known or not, so each value keeps its own label; label words without
+    // a colon inside a line stay text.
+    void labelsOnOneLine()
+    {
+        Fixtures::Document doc;
+        Fixtures::Page page;
+        page.texts = {{QStringLiteral("Size: A4 Date: 2026-05-26 Sheet No: A-101/2"), 100, 300, 8},
+                      {QStringLiteral("Company: Northgate"), 100, 200, 8},
+                      {QStringLiteral("COVER SHEET"), 100, 100, 8}};
+        doc.pages = {page};
+        const std::unique_ptr<PdfDocument> document = PdfDocument::open(Fixtures::build(doc).bytes);
+        const std::optional<PdfPage> pdfPage = document->page(0);
+        const SuggestionText::Page read =
+            SuggestionText::read(pdfPage->textLayer(), pdfPage->displayTransform());
+        QMap<QString, SuggestionText::Label> pieces;
+        for (const SuggestionText::Piece& piece : read.pieces)
+            pieces.insert(piece.text, piece.inlineLabel);
+        using SuggestionText::Label;
+        const QMap<QString, Label> expected = {{QStringLiteral("A4"), Label::Other},
+                                               {QStringLiteral("2026-05-26"), Label::Other},
+                                               {QStringLiteral("A-101/2"), Label::Number},
+                                               {QStringLiteral("Northgate"), Label::Other},
+                                               {QStringLiteral("COVER SHEET"), Label::None}};
+        QCOMPARE(pieces, expected);
     }
 
     void failures()
@@ -353,6 +407,9 @@ class TestSuggestion : public QObject
         QTest::newRow("date") << "18.03.2024" << false;
         QTest::newRow("sheet count") << "3 OF 12" << false;
         QTest::newRow("scale") << "1:100" << false;
+        QTest::newRow("sheet of a count") << "2/11" << true;
+        QTest::newRow("slashed") << "A-101/2" << true;
+        QTest::newRow("sheet path") << "/part3/" << false;
     }
     void sheetNumberShapes()
     {
