@@ -1,6 +1,7 @@
 // Launching the application: the window, its controls and menus as a user
 // first sees them, the quit keys, the light look, the ignored command line
-// and the reopen rule.
+// the reopen rule, and the message a start that cannot reach a display
+// leaves.
 
 #include "App.h"
 #include "Launch.h"
@@ -8,6 +9,7 @@
 #include "MonoProgress.h"
 #include "LaunchedApp.h"
 #include "SegmentedControl.h"
+#include "TestPaths.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -279,6 +282,24 @@ private Q_SLOTS:
         QVERIFY(app->applicationShouldHandleReopen(true));
         QVERIFY(app->window->isVisible());
         QVERIFY(!app->window->isMinimized());
+    }
+
+    // Without a display the toolkit cannot start; the application then says
+    // why on standard error rather than aborting without a word.
+    void failedStartSaysWhy()
+    {
+        const QString program = TestPaths::binaryDir() + QStringLiteral("/planfolio");
+        QVERIFY2(QFileInfo(program).isExecutable(), "build the planfolio target first");
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-display"));
+        process.setProcessEnvironment(environment);
+        process.start(program, {});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
+        const QString said = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("no-such-display")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("failed to start")), qPrintable(said));
     }
 };
 
