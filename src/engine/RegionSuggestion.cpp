@@ -199,9 +199,16 @@ QList<Slot> numberSlots(const QList<Analysed>& pages, int pagesWithText)
     QList<Candidate> candidates;
     for (int p = 0; p < pages.size(); ++p) {
         for (const Piece& piece : pages[p].page.pieces) {
-            if ((piece.inlineLabel == Label::None || piece.inlineLabel == Label::Number) &&
-                SuggestionText::looksLikeNumber(piece.text))
+            if (piece.inlineLabel != Label::None && piece.inlineLabel != Label::Number)
+                continue;
+            if (SuggestionText::looksLikeNumber(piece.text)) {
                 candidates.append(fromPiece(pages[p], p, piece));
+            } else if (SuggestionText::looksLikeNumber(piece.text, SuggestionText::longestCaptionedNumber)) {
+                // A long code counts only under its caption.
+                const Candidate c = fromPiece(pages[p], p, piece);
+                if (c.label == Label::Number)
+                    candidates.append(c);
+            }
         }
     }
     QList<Slot> slots =

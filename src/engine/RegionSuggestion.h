@@ -6,8 +6,9 @@
 //
 // The sheet number is the text that sits at the same place on the group's
 // pages, differs from page to page and looks like a sheet number (2 to 12
-// letters, digits and separators), preferring text next to a label such as
-// SHEET NO., DRAWING NO. or DWG NO. and larger text. The title is the block
+// letters, digits and separators, or up to 32 under a number caption),
+// preferring text next to a label such as SHEET NO., DRAWING NO. or DWG NO.
+// and larger text. The title is the block
 // of text lines near it that also differs from page to page, preferring
 // the one next to a label TITLE, SHEET TITLE or DRAWING TITLE, then larger
 // and nearer text. A label may stand above its value, left of it, or in

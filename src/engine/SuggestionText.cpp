@@ -285,7 +285,7 @@ std::pair<Label, int> leadingLabel(const QList<QString>& words)
     return found;
 }
 
-bool looksLikeNumber(const QString& text)
+bool looksLikeNumber(const QString& text, int longest)
 {
     static const QRegularExpression date(QStringLiteral("^\\d{1,4}[./-]\\d{1,2}[./-]\\d{2,4}$"));
     static const QRegularExpression ofCount(QStringLiteral("^\\d+ OF \\d+$"),
@@ -304,7 +304,7 @@ bool looksLikeNumber(const QString& text)
     }
     // A leading slash makes it a path ("/IO Bank 1/"), as some producers
     // print next to a SHEET label.
-    if (length < 2 || length > 12 || spaces > 2 || digits == 0 || text.startsWith(QLatin1Char('/')))
+    if (length < 2 || length > longest || spaces > 2 || digits == 0 || text.startsWith(QLatin1Char('/')))
         return false;
     return !date.match(text).hasMatch() && !ofCount.match(text).hasMatch();
 }

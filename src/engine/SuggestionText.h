@@ -81,9 +81,13 @@ Page read(const PageText& layer, const QTransform& display);
 // Other.
 std::pair<Label, int> leadingLabel(const QList<QString>& words);
 
-// Whether `text` looks like a sheet number: 2 to 12 letters, digits and
-// separators (- . _ / and at most two spaces), at least one digit, and not
-// a date, "3 OF 12" or a path starting with "/".
-bool looksLikeNumber(const QString& text);
+// Whether `text` looks like a sheet number: 2 to `longest` letters, digits
+// and separators (- . _ / and at most two spaces), at least one digit, and
+// not a date, "3 OF 12" or a path starting with "/".
+bool looksLikeNumber(const QString& text, int longest = 12);
+// How long a number may be where a number caption stands by it: numbers
+// built of project, originator, level, type and role codes
+// ("2417-ARC-ZZ-01-DR-A-1001") run past 20 characters.
+constexpr int longestCaptionedNumber = 32;
 
 } // namespace SuggestionText

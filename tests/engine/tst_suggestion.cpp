@@ -261,6 +261,45 @@ class TestSuggestion : public QObject
                  1);
     }
 
+    // Numbers built of project, originator, level, type and role codes run
+    // past 12 characters: under a number caption they are taken, while an
+    // uncaptioned code of that length that also changes from sheet to
+    // sheet (a model file reference) is not.
+    void captionedLongCodes()
+    {
+        Fixtures::Document spec;
+        QList<Truth> truths;
+        const QStringList titles = {QStringLiteral("GROUND FLOOR PLAN"), QStringLiteral("FIRST FLOOR PLAN"),
+                                    QStringLiteral("ROOF PLAN"), QStringLiteral("SECTIONS A-A AND B-B")};
+        for (int i = 0; i < titles.size(); ++i) {
+            const QString number = QStringLiteral("2417-ARC-ZZ-0%1-DR-A-10%2").arg(i).arg(i + 1, 2, 10, QChar('0'));
+            Fixtures::Page page;
+            page.mediaBox = QRectF(0, 0, 1191, 842);
+            page.texts = {{QStringLiteral("DRAWING NO."), 850, 80, 6},
+                          {number, 850, 60, 12},
+                          {QStringLiteral("DRAWING TITLE"), 850, 140, 6},
+                          {titles[i], 850, 118, 14},
+                          {QStringLiteral("2417-ARC-ZZ-0%1-M3-A-0001").arg(i), 60, 30, 12},
+                          {QStringLiteral("SCALE"), 1060, 80, 6},
+                          {QStringLiteral("1:100"), 1060, 60, 12}};
+            spec.pages.append(page);
+            truths.append({number, titles[i]});
+        }
+        const Fixtures::Built built = Fixtures::build(spec);
+        const QList<int> pages = allPages(int(titles.size()));
+        WorkCancellation cancel;
+        const auto found = RegionSuggestion::suggestFor(built.bytes, pages, cancel);
+        QVERIFY(found);
+        QStringList wrong;
+        QCOMPARE(pagesReadTrue(built.bytes, pages, PageRegions(found->number, found->title), truths, &wrong),
+                 int(titles.size()));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+
+        QVERIFY(SuggestionText::looksLikeNumber(QStringLiteral("2417-ARC-ZZ-01-DR-A-1001"),
+                                                SuggestionText::longestCaptionedNumber));
+        QVERIFY(!SuggestionText::looksLikeNumber(QStringLiteral("2417-ARC-ZZ-01-DR-A-1001")));
+    }
+
     // Layers that split every glyph into a word and a line of its own, or
     // run every line into one word, give the same suggestion.
     void wordsAndLinesDoNotMatter()
