@@ -50,7 +50,7 @@ PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRe
     const QRectF cropBox = page->cropBox();
     const DocumentSafety::RegionText numberText = DocumentSafety::read(layer, cropBox, number);
     const DocumentSafety::RegionText titleText = DocumentSafety::read(layer, cropBox, title);
-    return PageRead{index, numberText.text, titleText.text, numberText.warning || titleText.warning};
+    return PageRead{index, numberText.text, titleText.text, numberText.warning || titleText.warning, {}};
 }
 
 } // namespace

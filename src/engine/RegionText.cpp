@@ -2,6 +2,10 @@
 
 #include "PdfDocument.h"
 
+#include <QMap>
+
+#include <algorithm>
+
 namespace {
 
 // Region text of one rectangle: the layer's selection with whitespace
@@ -56,4 +60,23 @@ DocumentSafety::RegionText DocumentSafety::read(const PageText& layer, const QRe
     result.text = exact.isEmpty() ? wide : exact;
     result.warning = result.text.isEmpty() || wide != exact || layer.textAtEdges(region, edgeMargin);
     return result;
+}
+
+QString EdgeReason::sentence() const
+{
+    const QString quotedText = QStringLiteral("\u2018%1\u2019").arg(text);
+    switch (kind) {
+    case Kind::Empty:
+        return QStringLiteral("%1: no text inside").arg(region);
+    case Kind::Cut:
+        return QStringLiteral("%1: the %2 edge cuts %3").arg(region, edge, quotedText);
+    case Kind::Nearby:
+        break;
+    }
+    static const QMap<QString, QString> side{{QStringLiteral("top"), QStringLiteral("above")},
+                                             {QStringLiteral("bottom"), QStringLiteral("below")},
+                                             {QStringLiteral("left"), QStringLiteral("left of")},
+                                             {QStringLiteral("right"), QStringLiteral("right of")}};
+    return QStringLiteral("%1: %2 lies %3 pt %4 the %5 edge")
+        .arg(region, quotedText, QString::number(std::max(0.0, distance), 'f', 1), side.value(edge), edge);
 }

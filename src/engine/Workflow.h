@@ -50,15 +50,38 @@ struct DrawingGroup
     bool operator==(const DrawingGroup&) const = default;
 };
 
+// Why one region's reading warns, so that the review can say it: a border
+// that cuts drawn text, other text whose ink lies within the edge margin
+// outside a border, or a region that caught no text at all.
+struct EdgeReason
+{
+    enum class Kind { Cut, Nearby, Empty };
+    Kind kind = Kind::Nearby;
+    QString region;      // "Number region" or "Title region"
+    QString text;        // the word concerned; empty for Empty
+    QString edge;        // "top", "bottom", "left" or "right", as the page is displayed
+    double distance = 0; // Nearby: points between the text's ink and the border
+    QRectF box;          // user space: the ink (or cell) of the text concerned
+    // One line for a tooltip or a report, for example
+    // "Title region: 'SHEET TITLE' lies 1.2 pt above the top edge".
+    QString sentence() const;
+    bool operator==(const EdgeReason&) const = default;
+};
+
 // The outcome of reading one page: whitespace-collapsed texts, and whether
-// either region needs an edge/text check.
+// either region needs an edge/text check. `reasons` says why, when it does;
+// it is detail for the review and does not take part in comparisons.
 struct PageRead
 {
     int index = 0;
     QString number;
     QString title;
     bool warning = false;
-    bool operator==(const PageRead&) const = default;
+    QList<EdgeReason> reasons;
+    bool operator==(const PageRead& o) const
+    {
+        return index == o.index && number == o.number && title == o.title && warning == o.warning;
+    }
 };
 
 // A review row: exactly the keys "page" (int, one-based), "number", "title"

@@ -196,7 +196,7 @@ void TestReading::readsAcrossLayouts()
     WorkCancellation cancel;
     const QList<PageRead> reads =
         DrawingWorkflow::read(built.bytes, {0}, {{0, blockRegions(built, 0)}}, cancel);
-    QCOMPARE(reads, (QList<PageRead>{PageRead{0, number101, QStringLiteral("GROUND FLOOR PLAN"), false}}));
+    QCOMPARE(reads, (QList<PageRead>{PageRead{0, number101, QStringLiteral("GROUND FLOOR PLAN"), false, {}}}));
 }
 
 void TestReading::warnsAtRegionEdges()
@@ -241,7 +241,7 @@ void TestReading::warnsAtRegionEdges()
     WorkCancellation cancel;
     const QList<PageRead> reads =
         DrawingWorkflow::read(built.bytes, {0}, {{0, PageRegions(cut, nothing)}}, cancel);
-    QCOMPARE(reads, (QList<PageRead>{PageRead{0, QStringLiteral("A-1"), QString(), true}}));
+    QCOMPARE(reads, (QList<PageRead>{PageRead{0, QStringLiteral("A-1"), QString(), true, {}}}));
 }
 
 void TestReading::warnsWhereBorderCutsText_data()
@@ -543,8 +543,8 @@ void TestReading::readsInRequestedOrderWithProgress()
         DrawingWorkflow::read(built.bytes, {7, 2}, regions, cancel, [&](int done, int total) {
             calls.append({done, total});
         });
-    QCOMPARE(reads, (QList<PageRead>{PageRead{7, QStringLiteral("N-7"), QStringLiteral("Title 7"), false},
-                                     PageRead{2, QStringLiteral("N-2"), QStringLiteral("Title 2"), false}}));
+    QCOMPARE(reads, (QList<PageRead>{PageRead{7, QStringLiteral("N-7"), QStringLiteral("Title 7"), false, {}},
+                                     PageRead{2, QStringLiteral("N-2"), QStringLiteral("Title 2"), false, {}}}));
     QCOMPARE(calls, (QList<QPair<int, int>>{{1, 2}, {2, 2}}));
 
     // Every page, reversed, and one page twice.
