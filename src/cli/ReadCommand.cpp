@@ -7,8 +7,9 @@
 #include "Session.h"
 
 // read FILE --regions REGIONS.json [--pages LIST]: the window's read over the
-// listed pages (or all of them). Pages without text are skipped and listed,
-// as the window leaves their rows to be named by hand.
+// listed pages (or all of them). Pages without text, and pages the regions
+// file gives no regions, are skipped and listed with the reason, as the
+// window leaves their rows to be named by hand or read later.
 
 QList<PageRead> Commands::readPages(Session& session, const SourceFile::Opened& opened,
                                     const RegionsFile::Match& regions, const QList<int>& pages)
@@ -44,14 +45,34 @@ int Commands::read(const QStringList& args, Session& session)
         for (int i = 0; i < pageCount; ++i)
             candidates.append(i);
     }
+    // Pages without text, and pages the regions file gives no complete
+    // pair of regions, are left out of the read and listed with the reason;
+    // the rest are read.
     QList<int> toRead;
     QList<int> skipped;
-    for (const int index : candidates)
-        (opened.noTextPages.contains(index) ? skipped : toRead).append(index);
-    if (!candidates.isEmpty() && toRead.isEmpty())
+    OrderedJson reasons = OrderedJson::object();
+    QList<int> withoutRegions;
+    for (const int index : candidates) {
+        if (opened.noTextPages.contains(index)) {
+            skipped.append(index);
+            reasons.add(QString::number(index + 1), OrderedJson::string(QStringLiteral("no text")));
+        } else if (!regions.effective(index, opened.groups).complete()) {
+            skipped.append(index);
+            withoutRegions.append(index);
+            reasons.add(QString::number(index + 1), OrderedJson::string(QStringLiteral("no regions")));
+        } else {
+            toRead.append(index);
+        }
+    }
+    if (!candidates.isEmpty() && toRead.isEmpty()) {
+        if (!withoutRegions.isEmpty())
+            throw CliFailure::refused(
+                QStringLiteral("Read failed: Select number and title regions for page %1.")
+                    .arg(withoutRegions.first() + 1));
         throw CliFailure::refused(
             QStringLiteral("These pages have no extractable text. OCR is not supported. Enter "
                            "their numbers and titles directly in the table."));
+    }
 
     const QList<PageRead> reads = readPages(session, opened, regions, toRead);
 
@@ -62,11 +83,16 @@ int Commands::read(const QStringList& args, Session& session)
             .add(QStringLiteral("number"), OrderedJson::string(read.number))
             .add(QStringLiteral("title"), OrderedJson::string(read.title))
             .add(QStringLiteral("warning"), OrderedJson::boolean(read.warning));
+        OrderedJson why = OrderedJson::array();
+        for (const EdgeReason& reason : read.reasons)
+            why.append(OrderedJson::string(reason.sentence()));
+        row.add(QStringLiteral("warningReasons"), std::move(why));
         rows.append(std::move(row));
     }
     OrderedJson result = OrderedJson::object();
     result.add(QStringLiteral("rows"), std::move(rows))
-        .add(QStringLiteral("skipped"), OrderedJson::pageNumbers(skipped));
+        .add(QStringLiteral("skipped"), OrderedJson::pageNumbers(skipped))
+        .add(QStringLiteral("skippedReasons"), std::move(reasons));
     print(session, result);
     return 0;
 }

@@ -58,12 +58,15 @@ QString Usage::command(const QString& name)
             "  {\"groups\": {\"1\": {\"number\": [x, y, w, h], \"title\": [x, y, w, h]}},\n"
             "   \"pages\":  {\"12\": {\"number\": [x, y, w, h], \"title\": [x, y, w, h]}}}\n"
             "A page entry replaces its group's regions for that page. Pages without\n"
-            "text are skipped. Prints:\n"
+            "text, and pages the file gives no regions, are skipped. Prints:\n"
             "  {\"rows\": [{\"page\": 1, \"number\": \"A-001\", \"title\": \"COVER SHEET\", \"warning\": "
-            "false}],\n"
-            "   \"skipped\": [9]}\n"
+            "false,\n"
+            "              \"warningReasons\": []}],\n"
+            "   \"skipped\": [9], \"skippedReasons\": {\"9\": \"no text\"}}\n"
             "\"warning\" marks a page that needs an edge/text check: the region cuts\n"
-            "through text, or other text lies just outside it.\n");
+            "through text, or other text lies within 2 pt outside it; \"warningReasons\"\n"
+            "says which text and which edge. A skipped page's reason is \"no text\" or\n"
+            "\"no regions\".\n");
     if (name == QLatin1String("export"))
         return QStringLiteral("Usage: planfolio-cli export FILE --rows ROWS.json --into PARENT\n"
                               "\n"

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QRectF>
 #include <QString>
+#include <QTransform>
 
 #include <filesystem>
 #include <optional>
@@ -47,15 +48,36 @@ struct RegionText
 {
     QString text;
     bool warning = false;
+    QList<EdgeReason> reasons; // why it warns; empty when it does not
+};
+
+// What a region is read as: a sheet number takes a few more dash forms to
+// the hyphen a person types; the name and the page's display transform
+// (user space → displayed page, PdfPage::displayTransform()) only shape
+// the reasons a warning gives. Without a transform the page is taken as
+// unrotated.
+struct RegionRole
+{
+    bool number = false;
+    QString name = QStringLiteral("Region");
+    QTransform toDisplay;
 };
 
 // Region text of `box` (user space, points) on a page whose text layer has
 // been taken once as `layer`; the widened box is grown by 2 pt and clipped
 // to `cropBox`. The warning is set when the text is empty, when the exact
 // and widened selections differ, or when the layer has text at the box's
-// edges (PageText::textAtEdges with the 2 pt margin: a cut glyph, line or
-// word, or other text within 2 pt outside). Never throws.
-RegionText read(const PageText& layer, const QRectF& cropBox, const Region& box);
+// edges (PageText::edgeFindings with the 2 pt margin: a cut glyph, line or
+// word, or other text within 2 pt outside, judged on the glyphs' ink where
+// the layer has it). Both selections are brought to typed form first
+// (typedText). Never throws.
+RegionText read(const PageText& layer, const QRectF& cropBox, const Region& box, const RegionRole& role = {});
+
+// Text as a person would type it: hyphen forms that look like "-"
+// (U+2010, U+2011) become "-", soft hyphens are dropped and the Latin
+// ligatures U+FB00 to U+FB06 become their letters; in a sheet number the
+// figure dash and minus sign (U+2012, U+2212) become "-" too.
+QString typedText(const QString& text, bool number);
 
 // Splits at every Unicode White_Space character and joins the pieces with
 // one space.

@@ -46,11 +46,28 @@ PageRead readPage(const PdfDocument& document, int index, const QMap<int, PageRe
 
     // One text layer per page, kept from the open where it could be:
     // every rectangle is then selected in memory.
-    const PageText layer = KeptLayers::layerOf(*page, kept, cancel);
+    PageText layer = KeptLayers::layerOf(*page, kept, cancel);
     const QRectF cropBox = page->cropBox();
-    const DocumentSafety::RegionText numberText = DocumentSafety::read(layer, cropBox, number);
-    const DocumentSafety::RegionText titleText = DocumentSafety::read(layer, cropBox, title);
-    return PageRead{index, numberText.text, titleText.text, numberText.warning || titleText.warning, {}};
+    DocumentSafety::RegionRole numberRole{true, QStringLiteral("Number region"), page->displayTransform()};
+    DocumentSafety::RegionRole titleRole{false, QStringLiteral("Title region"), page->displayTransform()};
+    DocumentSafety::RegionText numberText = DocumentSafety::read(layer, cropBox, number, numberRole);
+    DocumentSafety::RegionText titleText = DocumentSafety::read(layer, cropBox, title, titleRole);
+    // Character cells run from the font's ascent to its descent and overlap
+    // on tightly set title blocks; a warning from them is judged again on
+    // the glyphs as drawn, which takes one more pass over this page only.
+    const auto cellWarning = [](const DocumentSafety::RegionText& t) {
+        return std::any_of(t.reasons.cbegin(), t.reasons.cend(),
+                           [](const EdgeReason& r) { return r.kind != EdgeReason::Kind::Empty; });
+    };
+    if ((cellWarning(numberText) || cellWarning(titleText)) && !layer.hasInk() &&
+        page->attachInk(layer, [&cancel] { return cancel.isCancelled(); })) {
+        numberText = DocumentSafety::read(layer, cropBox, number, numberRole);
+        titleText = DocumentSafety::read(layer, cropBox, title, titleRole);
+    }
+    cancel.check();
+    PageRead read{index, numberText.text, titleText.text, numberText.warning || titleText.warning, {}};
+    read.reasons = numberText.reasons + titleText.reasons;
+    return read;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "PdfHelper.h"
 
 #include "PdfDocument.h"
+#include "internal/GlyphInk.h"
 #include "internal/HelperWire.h"
 
 #include <poppler-qt6.h>
@@ -37,6 +38,7 @@ struct Server
     QByteArray bytes;
     std::unique_ptr<QBuffer> device;
     std::unique_ptr<Poppler::Document> document;
+    std::unique_ptr<GlyphInk::Reader> ink; // opened on the first glyph request
     std::uint32_t ticket = 0; // the request being worked on
 };
 
@@ -156,6 +158,7 @@ bool handle(Server& server, Request kind, const QByteArray& payload, const PdfHe
         const PdfHelper::Work work = kind == Request::Load     ? PdfHelper::Work::Load
                                      : kind == Request::Text   ? PdfHelper::Work::Text
                                      : kind == Request::Render ? PdfHelper::Work::Render
+                                     : kind == Request::Ink    ? PdfHelper::Work::Ink
                                                                : PdfHelper::Work::Reference;
         before(work, index);
     }
@@ -207,6 +210,19 @@ bool handle(Server& server, Request kind, const QByteArray& payload, const PdfHe
         QByteArray bytes = out.bytes();
         bytes.append(reinterpret_cast<const char*>(image.constBits()), qsizetype(image.sizeInBytes()));
         return answer(server, Status::Ok, bytes);
+    }
+    case Request::Ink: {
+        if (!load(server) || index < 0 || index >= server.document->numPages())
+            return answer(server, Status::Failed);
+        if (!server.ink)
+            server.ink = std::make_unique<GlyphInk::Reader>(server.bytes);
+        const std::optional<QList<GlyphInk::Glyph>> glyphs =
+            server.ink->glyphs(index, [closure] { return abandoned(closure); });
+        if (abandoned(closure))
+            return answer(server, Status::Aborted);
+        if (!glyphs)
+            return answer(server, Status::Failed);
+        return answer(server, Status::Ok, GlyphInk::encode(*glyphs));
     }
     case Request::Reference: {
         double r[4];

@@ -132,6 +132,11 @@ PageText::PageText(QList<Char> chars, QList<Word> words)
         }
         m_lines.back().last = i;
     }
+    m_lineOf.resize(m_chars.size());
+    for (qsizetype l = 0; l < m_lines.size(); ++l) {
+        for (qsizetype i = m_lines[l].first; i <= m_lines[l].last; ++i)
+            m_lineOf[i] = l;
+    }
     // A line's direction comes from its first and last characters; a line
     // of one character takes the direction most of the page's text runs in.
     std::array<qsizetype, 4> counts{};
@@ -390,12 +395,28 @@ QString PageText::text(const QRectF& userRect) const
 
 bool PageText::textAtEdges(const QRectF& userRect, double margin) const
 {
+    return !edgeFindings(userRect, margin).isEmpty();
+}
+
+QList<PageText::EdgeFinding> PageText::edgeFindings(const QRectF& userRect, double margin) const
+{
+    QList<EdgeFinding> found;
     const QRectF rect = userRect.normalized();
     if (!(rect.width() > 0) || !(rect.height() > 0))
-        return false;
+        return found;
     const QRectF near = rect.adjusted(-margin, -margin, margin, margin);
+    // Ink may stand a little outside its cell (accents, italic overhang).
+    const QRectF nearLines = near.adjusted(-margin, -margin, margin, margin);
+    // Outline boxes are computed in floats; a glyph touching the border to
+    // within this much lies on it, not across it.
+    constexpr double inkTolerance = 0.01;
+    const QRectF inside = rect.adjusted(-inkTolerance, -inkTolerance, inkTolerance, inkTolerance);
+    const auto add = [&](bool cut, qsizetype i, const QRectF& box) {
+        if (found.isEmpty() || found.back().index != i)
+            found.append({cut, i, box});
+    };
     for (const Line& line : m_lines) {
-        if (!line.bounds.intersects(near))
+        if (!line.bounds.intersects(nearLines))
             continue;
         const QPointF d = line.direction;
         const auto [rectStart, rectEnd] = projection(rect, d);
@@ -410,25 +431,104 @@ bool PageText::textAtEdges(const QRectF& userRect, double margin) const
             const Char& c = m_chars[i];
             const double centre = along(c.centre, d);
             const bool taken = lineTaken && centre > rectStart && centre < rectEnd;
-            const auto [lo, hi] = projection(c.box, d);
-            const auto [top, bottom] = projection(c.box, acrossAxis(d));
-            if (taken) {
+            const bool inked = hasInk() && !m_ink[i].isNull();
+            if (inked) {
+                const QRectF& ink = m_ink[i];
+                if (taken) {
+                    if (!inside.contains(ink))
+                        add(true, i, ink);
+                } else if (ink.intersects(near)) {
+                    add(ink.intersects(rect.adjusted(inkTolerance, inkTolerance, -inkTolerance, -inkTolerance)), i,
+                        ink);
+                }
+            } else {
+                const auto [lo, hi] = projection(c.box, d);
+                const auto [top, bottom] = projection(c.box, acrossAxis(d));
                 const double w = kCellMargin * (hi - lo);
                 const double h = kCellMargin * (bottom - top);
-                if (!(lo + w >= rectStart && hi - w <= rectEnd && top + h >= rectTop &&
-                      bottom - h <= rectBottom))
-                    return true;
-            } else if (overlaps(lo, hi, rectStart - margin, rectEnd + margin) &&
-                       overlaps(top, bottom, rectTop - margin, rectBottom + margin)) {
-                return true;
+                if (taken) {
+                    if (!(lo + w >= rectStart && hi - w <= rectEnd && top + h >= rectTop && bottom - h <= rectBottom))
+                        add(true, i, c.box);
+                } else if (overlaps(lo, hi, rectStart - margin, rectEnd + margin) &&
+                           overlaps(top, bottom, rectTop - margin, rectBottom + margin)) {
+                    add(overlaps(lo + w, hi - w, rectStart, rectEnd) && overlaps(top + h, bottom - h, rectTop, rectBottom),
+                        i, c.box);
+                }
             }
             // Part of a word taken and the rest left.
             if (i > line.first && !m_spaceAfter[i - 1] && !c.ch.isLowSurrogate() && taken != previousTaken)
-                return true;
+                add(true, taken ? i - 1 : i, inkOf(taken ? i - 1 : i));
             previousTaken = taken;
         }
     }
-    return false;
+    return found;
+}
+
+void PageText::attachInk(const QList<Glyph>& glyphs)
+{
+    m_ink = QList<QRectF>(m_chars.size());
+    // A glyph's anchor sits on its baseline, which a cell of a font with
+    // no descent has as its edge.
+    constexpr double slack = 0.05;
+    for (const Glyph& g : glyphs) {
+        qsizetype best = -1;
+        double bestDistance = INFINITY;
+        for (const Line& line : m_lines) {
+            if (!line.bounds.adjusted(-slack, -slack, slack, slack).contains(g.anchor))
+                continue;
+            for (qsizetype i = line.first; i <= line.last; ++i) {
+                const Char& c = m_chars[i];
+                if (!c.box.normalized().adjusted(-slack, -slack, slack, slack).contains(g.anchor))
+                    continue;
+                const QPointF v = c.centre - g.anchor;
+                const double distance = v.x() * v.x() + v.y() * v.y();
+                if (distance < bestDistance) {
+                    bestDistance = distance;
+                    best = i;
+                }
+            }
+        }
+        if (best >= 0)
+            m_ink[best] = m_ink[best].isNull() ? g.ink.normalized() : (m_ink[best] | g.ink.normalized());
+    }
+    // A character outside the basic plane is two QChars with one glyph.
+    for (qsizetype i = 1; i < m_chars.size(); ++i) {
+        if (m_chars[i].ch.isLowSurrogate() && m_ink[i].isNull())
+            m_ink[i] = m_ink[i - 1];
+    }
+}
+
+QRectF PageText::inkOf(qsizetype i) const
+{
+    if (i < 0 || i >= m_chars.size())
+        return QRectF();
+    if (hasInk() && !m_ink[i].isNull())
+        return m_ink[i];
+    return m_chars[i].box.normalized();
+}
+
+QString PageText::wordsBetween(qsizetype first, qsizetype last) const
+{
+    if (first < 0 || last >= m_chars.size() || first > last)
+        return QString();
+    const Line& line = m_lines[m_lineOf[first]];
+    last = std::min(last, line.last);
+    while (first > line.first && !m_spaceAfter[first - 1])
+        --first;
+    while (last < line.last && !m_spaceAfter[last])
+        ++last;
+    QString out;
+    for (qsizetype i = first; i <= last; ++i) {
+        out += m_chars[i].ch;
+        if (m_spaceAfter[i] && i < last)
+            out += QLatin1Char(' ');
+    }
+    return out;
+}
+
+QString PageText::wordAt(qsizetype i) const
+{
+    return wordsBetween(i, i);
 }
 
 QString PageText::allText() const

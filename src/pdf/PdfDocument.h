@@ -165,6 +165,12 @@ public:
     // the helper crashed or broke its memory or time limit). Polls `abort`
     // at least every 20 ms and returns within half a second of it firing.
     PageText textLayer(const AbortCheck& abort = {}) const;
+    // Gives the characters of `layer` (this page's text layer) the drawn
+    // extent of their glyphs, from the font outlines as the page draws
+    // them (PageText::attachInk). Interprets the page once more, drawing
+    // nothing. False, and `layer` unchanged, when aborted or when the page
+    // cannot be interpreted.
+    bool attachInk(PageText& layer, const AbortCheck& abort = {}) const;
 
     // Renders the crop box with the stored rotation applied at `dpi`
     // (72 = one pixel a point), on white: displaySize() × dpi / 72 pixels.
@@ -216,6 +222,21 @@ public:
         QString text;
         QRectF box; // user space
     };
+    // One drawn glyph: the bounding box of its outline, and a point on its
+    // baseline halfway along its advance (so inside the cell of the
+    // character it draws), both in user space.
+    struct Glyph
+    {
+        QRectF ink;
+        QPointF anchor;
+    };
+    // What lies at a rectangle's border (see edgeFindings()).
+    struct EdgeFinding
+    {
+        bool cut = false;   // the border cuts it; else it lies close outside
+        qsizetype index = 0; // the character
+        QRectF box;         // user space: its ink, or its cell where no ink is known
+    };
 
     PageText() = default;
     // `chars` in text-layer order, each line's characters together and the
@@ -246,6 +267,25 @@ public:
     // selection takes part of a word and leaves the rest. False for a
     // rectangle without area. One pass over the lines near the rectangle.
     bool textAtEdges(const QRectF& userRect, double margin) const;
+    // The characters behind textAtEdges(), each once. Where the layer has
+    // ink (attachInk()), a character's drawn extent is judged instead of
+    // its cell: a taken character whose ink leaves the rectangle, a left
+    // one whose ink lies inside it or within `margin` outside, and a word
+    // split by the border. Characters without ink keep the cell rule.
+    QList<EdgeFinding> edgeFindings(const QRectF& userRect, double margin) const;
+    // Gives each character the union of the glyphs whose anchor lies in
+    // its cell (the nearest cell's when cells overlap); characters that no
+    // glyph matches (Type 3 fonts, text without outlines) keep their cell.
+    void attachInk(const QList<Glyph>& glyphs);
+    bool hasInk() const { return !m_ink.isEmpty(); }
+    // The character's ink, or its cell when it has none.
+    QRectF inkOf(qsizetype i) const;
+    // The word (characters up to the nearest spaces on its line) that
+    // character `i` belongs to.
+    QString wordAt(qsizetype i) const;
+    // The text of characters first..last of one line, words set apart by
+    // single spaces, extended to whole words at both ends.
+    QString wordsBetween(qsizetype first, qsizetype last) const;
     // The whole text in text-layer order.
     QString allText() const;
     // Every character in text-layer order (see the constructor).
@@ -291,6 +331,11 @@ private:
     // Derived from m_chars by the constructor: whether a space follows
     // character i within its line (the layer's word boundary, or a gap).
     QList<bool> m_spaceAfter;
+    // Drawn extents, one per character (null where no glyph matched);
+    // empty until attachInk().
+    QList<QRectF> m_ink;
+    // The line of each character (index into m_lines).
+    QList<qsizetype> m_lineOf;
     QPointF m_primary{1, 0}; // the direction most of the text runs in
     bool m_aborted = false;
     bool m_failed = false;

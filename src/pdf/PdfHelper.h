@@ -11,7 +11,7 @@
 namespace PdfHelper {
 
 // What a request is for, as seen by a test hook.
-enum class Work { Load, Text, Render, Reference };
+enum class Work { Load, Text, Render, Reference, Ink };
 
 // A hook run before each request is carried out, with the request's kind
 // and page (-1 for Load). A test helper uses it to crash, hang or allocate

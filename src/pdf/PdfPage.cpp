@@ -1,5 +1,6 @@
 #include "PdfDocument.h"
 
+#include "internal/GlyphInk.h"
 #include "internal/PdfDocumentImpl.h"
 
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -161,6 +162,25 @@ PageText PdfPage::textLayer(const AbortCheck& abort) const
     } catch (const std::exception&) {
         result.setFailed(true);
         return result;
+    }
+}
+
+bool PdfPage::attachInk(PageText& layer, const AbortCheck& abort) const
+{
+    try {
+        HelperWire::Writer request;
+        request.put(std::int32_t(m_index));
+        const HelperChannel::Answer answer =
+            m_doc->impl().pageWork(Request::Ink, request.bytes(), pdfHelperSettings().textSeconds, abort);
+        if (answer.outcome != Outcome::Ok)
+            return false;
+        const std::optional<QList<GlyphInk::Glyph>> glyphs = GlyphInk::decode(answer.payload);
+        if (!glyphs)
+            return false;
+        layer.attachInk(*glyphs);
+        return true;
+    } catch (const std::exception&) {
+        return false;
     }
 }
 

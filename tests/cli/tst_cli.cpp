@@ -292,12 +292,14 @@ class CliTest : public QObject
                 expected.append(QJsonObject{{"page", sheet.page + 1},
                                             {"number", sheet.number},
                                             {"title", sheet.title},
-                                            {"warning", false}});
+                                            {"warning", false},
+                                            {"warningReasons", QJsonArray()}});
         }
         QCOMPARE(result.json().value("rows").toArray(), expected);
         QCOMPARE(result.json().value("skipped").toArray(), skipped);
         QVERIFY(result.out.contains(
-            "{\"page\": 1, \"number\": \"A-001\", \"title\": \"COVER SHEET\", \"warning\": false}"));
+            "{\"page\": 1, \"number\": \"A-001\", \"title\": \"COVER SHEET\", \"warning\": false, "
+            "\"warningReasons\": []}"));
     }
 
     void readPages_data()
@@ -351,9 +353,6 @@ class CliTest : public QObject
         QTest::newRow("not an object") << QByteArray("[1]") << "regions-x.json: must hold a JSON object";
         QTest::newRow("no regions") << QByteArray("{}")
                                     << "Read failed: Select number and title regions for page 1.";
-        QTest::newRow("override without title")
-            << with("pages", "10", QJsonObject{{"number", rect(number)}})
-            << "Read failed: Select number and title regions for page 10.";
         QTest::newRow("overlap") << with("groups", "1", pair(number, number.adjusted(5, 5, 5, 5)))
                                  << "Read failed: Regions on page 1 are too small or overlap.";
         QTest::newRow("too small") << with("groups", "2",
@@ -379,6 +378,46 @@ class CliTest : public QObject
         QVERIFY2(result.err.startsWith(QStringLiteral("planfolio-cli: ")), qPrintable(result.err));
         QVERIFY2(result.err.contains(err), qPrintable(result.err));
         QVERIFY(result.out.isEmpty());
+    }
+
+    // Regions for part of a set: the pages with regions are read, the rest
+    // are listed with the reason, and the split still refuses.
+    void readsPartOfASet()
+    {
+        QJsonObject regions = sampleRegions();
+        QJsonObject groups = regions.value("groups").toObject();
+        groups.remove("2");
+        regions.insert("groups", groups);
+        QJsonObject pages = regions.value("pages").toObject();
+        QJsonObject override10 = pages.value("10").toObject();
+        override10.remove("title");
+        pages.insert("10", override10);
+        regions.insert("pages", pages);
+        const QString file = write(QStringLiteral("regions-part.json"), QJsonDocument(regions).toJson());
+        const Result result = run({QStringLiteral("read"), m_sample, QStringLiteral("--regions"), file});
+        QCOMPARE(result.exitCode, 0);
+        QSet<int> read, skipped;
+        for (const QJsonValue& row : result.json().value("rows").toArray())
+            read.insert(row.toObject().value("page").toInt());
+        for (const QJsonValue& page : result.json().value("skipped").toArray())
+            skipped.insert(page.toInt());
+        const QJsonObject reasons = result.json().value("skippedReasons").toObject();
+        QVERIFY(!read.isEmpty());
+        for (const Fixtures::SampleSheet& sheet : Fixtures::sampleSheets()) {
+            const int page = sheet.page + 1;
+            QVERIFY2(read.contains(page) != skipped.contains(page), qPrintable(QString::number(page)));
+            if (sheet.imageOnly)
+                QCOMPARE(reasons.value(QString::number(page)).toString(), QStringLiteral("no text"));
+        }
+        QCOMPARE(reasons.value("10").toString(), QStringLiteral("no regions"));
+        QVERIFY(!read.contains(10));
+
+        const QString parent = path(QStringLiteral("part-out"));
+        QDir().mkpath(parent);
+        const Result split = run({QStringLiteral("split"), m_sample, QStringLiteral("--regions"), file,
+                                  QStringLiteral("--into"), parent});
+        QCOMPARE(split.exitCode, 1);
+        QCOMPARE(exportFolders(parent), QStringList());
     }
 
     // The boxes `words` reports are in the space regions use: fed back as
@@ -438,7 +477,8 @@ class CliTest : public QObject
                 expected.append(QJsonObject{{"page", sheet.page + 1},
                                             {"number", sheet.number},
                                             {"title", sheet.title},
-                                            {"warning", false}});
+                                            {"warning", false},
+                                            {"warningReasons", QJsonArray()}});
         }
         QCOMPARE(read.json().value("rows").toArray(), expected);
     }

@@ -26,6 +26,7 @@ enum class Request : std::uint32_t {
     Text = 2,      // a page's text layer, encoded by PageText::toBytes()
     Render = 3,    // a page or part of it as an image
     Reference = 4, // poppler's own selection of one rectangle
+    Ink = 5,       // the drawn extent of every glyph of a page
 };
 
 enum class Status : std::uint32_t {
