@@ -96,6 +96,14 @@ QStringList exportFolders(const QString& parent)
     return QDir(parent).entryList({QStringLiteral("Planfolio-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
+// The hidden folders an export writes into before its folder takes its
+// final name.
+QStringList stagingFolders(const QString& parent)
+{
+    return QDir(parent).entryList({QStringLiteral(".Planfolio-*.partial")},
+                                  QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
 const QString notPdf = QStringLiteral("Open failed: This file is not a readable PDF.");
 const QString encrypted =
     QStringLiteral("Open failed: Password-protected or encrypted PDFs are not supported.");
@@ -649,7 +657,7 @@ class CliTest : public QObject
         process.start(tool(), {QStringLiteral("export"), m_heavy, QStringLiteral("--rows"), rowsFile,
                                QStringLiteral("--into"), parent});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!exportFolders(parent).isEmpty(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!stagingFolders(parent).isEmpty(), 120000);
         QCOMPARE(process.state(), QProcess::Running);
         ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(120000));
@@ -659,6 +667,37 @@ class CliTest : public QObject
                  QStringLiteral("planfolio-cli: Export cancelled; incomplete output removed.\n"));
         QVERIFY(process.readAllStandardOutput().isEmpty());
         QCOMPARE(exportFolders(parent), QStringList());
+        QCOMPARE(stagingFolders(parent), QStringList());
+    }
+
+    // A process killed outright in the middle of an export cannot clean
+    // up; what it leaves must not look like a finished export: at most a
+    // hidden staging folder, never a "Planfolio-" one.
+    void killedExportLeavesNoFinishedFolder()
+    {
+        QJsonArray rows;
+        for (int i = 0; i < 600; ++i)
+            rows.append(QJsonObject{{"page", i % 4 + 1}, {"number", QString::number(i)}, {"title", "Sheet"}});
+        const QString rowsFile = writeJson(QStringLiteral("killed-rows.json"), {{"rows", rows}});
+        const QString parent = freshParent(QStringLiteral("killed"));
+
+        QProcess process;
+        process.start(tool(), {QStringLiteral("export"), m_heavy, QStringLiteral("--rows"), rowsFile,
+                               QStringLiteral("--into"), parent});
+        QVERIFY(process.waitForStarted());
+        // Killed once a good part of the sheets is on disk.
+        const auto sheetsWritten = [&] {
+            const QStringList staging = stagingFolders(parent);
+            return staging.isEmpty() ? 0 : int(QDir(parent + QLatin1Char('/') + staging.first()).count());
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(sheetsWritten() >= 50, 120000);
+        QCOMPARE(process.state(), QProcess::Running);
+        QCOMPARE(exportFolders(parent), QStringList());
+        process.kill(); // SIGKILL
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(exportFolders(parent), QStringList());
+        QCOMPARE(stagingFolders(parent).size(), 1);
     }
 };
 
