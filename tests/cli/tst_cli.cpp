@@ -699,6 +699,61 @@ class CliTest : public QObject
         QCOMPARE(exportFolders(parent), QStringList());
         QCOMPARE(stagingFolders(parent).size(), 1);
     }
+
+    // Messages that quote the user's input quote at most 80 characters of
+    // it, then "…": a key of 10 MB in a regions file gives a short line.
+    void boundedEchoes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("regions"); // written to a file named by "REGIONS" in args
+        QTest::addColumn<QString>("quoted");     // what the message shows of the input
+        const QString huge = QString(10 * 1024 * 1024, QLatin1Char('k'));
+        const QString cut = QString(80, QLatin1Char('k')) + QChar(0x2026);
+        const QStringList split{"split", "f.pdf", "--regions", "REGIONS", "--into", "."};
+        const auto json = [](const QJsonObject& object) { return QJsonDocument(object).toJson(); };
+        QTest::newRow("10 MB key at the top of a regions file")
+            << split << json({{huge, QJsonObject()}}) << "unknown key \"" + cut + "\"";
+        QTest::newRow("10 MB group key") << split << json({{"groups", QJsonObject{{huge, QJsonObject()}}}})
+                                         << "\"" + cut + "\" in \"groups\"";
+        QTest::newRow("10 MB key inside a page entry")
+            << split << json({{"pages", QJsonObject{{"1", QJsonObject{{huge, 1}}}}}})
+            << "unknown key \"" + cut + "\" in pages.1";
+        // Arguments are bounded by the system, not by the tool: 5,000
+        // characters stand for any long one. A character outside the basic
+        // plane counts once and is never split.
+        const QString longArg = QString(5000, QLatin1Char('x'));
+        const QString xs = QString(80, QLatin1Char('x')) + QChar(0x2026);
+        QTest::newRow("unknown command") << QStringList{longArg} << QByteArray() << "'" + xs + "'";
+        QTest::newRow("unknown option")
+            << QStringList{"inspect", "f.pdf", "--" + longArg} << QByteArray()
+            << "unknown option --" + QString(78, QLatin1Char('x')) + QChar(0x2026) + " for 'inspect'";
+        QTest::newRow("second file") << QStringList{"inspect", "f.pdf", longArg} << QByteArray()
+                                     << "'" + xs + "'";
+        QTest::newRow("page list") << QStringList{"read", "f.pdf", "--regions", "r.json", "--pages", longArg}
+                                   << QByteArray() << "--pages: '" + xs + "' is not a page list";
+        const QString wide = QString::fromUcs4(U"\U0001F4D0").repeated(100);
+        QTest::newRow("page list of wide characters")
+            << QStringList{"read", "f.pdf", "--regions", "r.json", "--pages", wide} << QByteArray()
+            << "--pages: '" + wide.left(160) + QChar(0x2026) + "'";
+        QTest::newRow("parent folder")
+            << QStringList{"export", "f.pdf", "--rows", "rows.json", "--into", longArg} << QByteArray()
+            << "--into: '" + xs + "' is not an existing folder";
+    }
+    void boundedEchoes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, regions);
+        QFETCH(QString, quoted);
+        const QString regionsFile = write(QStringLiteral("echo-regions.json"), regions);
+        args.replaceInStrings(QStringLiteral("REGIONS"), regionsFile);
+        args.replaceInStrings(QStringLiteral("rows.json"), path(QStringLiteral("rows.json")));
+        args.replaceInStrings(QStringLiteral("f.pdf"), m_sample);
+        const Result result = run(args);
+        QVERIFY(result.exitCode == 1 || result.exitCode == 2);
+        QVERIFY2(result.err.contains(quoted), qPrintable(result.err.left(400)));
+        QVERIFY2(result.err.toUtf8().size() < 1024, qPrintable(result.err.left(400)));
+        QVERIFY(result.out.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(CliTest)
