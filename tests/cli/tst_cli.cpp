@@ -672,11 +672,12 @@ class CliTest : public QObject
 
     // A process killed outright in the middle of an export cannot clean
     // up; what it leaves must not look like a finished export: at most a
-    // hidden staging folder, never a "Planfolio-" one.
+    // hidden staging folder, never a "Planfolio-" one. Enough rows that
+    // even a machine with many cores is still writing when the kill comes.
     void killedExportLeavesNoFinishedFolder()
     {
         QJsonArray rows;
-        for (int i = 0; i < 600; ++i)
+        for (int i = 0; i < 3000; ++i)
             rows.append(QJsonObject{{"page", i % 4 + 1}, {"number", QString::number(i)}, {"title", "Sheet"}});
         const QString rowsFile = writeJson(QStringLiteral("killed-rows.json"), {{"rows", rows}});
         const QString parent = freshParent(QStringLiteral("killed"));
