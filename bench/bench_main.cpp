@@ -10,6 +10,7 @@
 // sheet names, so the work is what a user's split of that set would do.
 
 #include "DocumentSafety.h"
+#include "ExportFiles.h"
 #include "Fixtures.h"
 #include "PdfDocument.h"
 #include "SourceFile.h"
@@ -395,7 +396,7 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
         {QStringLiteral("Kept text layers of the open"), double(keptBytes), double(fileSize), QStringLiteral("B"),
          QStringLiteral("file size"), 0.5, QStringLiteral("≤ 0.5 ×")},
         {QStringLiteral("Export every sheet (write, verify, register)"), median(exportTime), median(qpdf),
-         QStringLiteral("s"), qpdfName, 1.5, QStringLiteral("≤ 1.5 ×")},
+         QStringLiteral("s"), qpdfName, 0.6, QStringLiteral("≤ 0.6 ×")},
         {QStringLiteral("Export: total bytes of the sheets"), median(exportBytes), median(qpdfBytes),
          QStringLiteral("B"), qpdfName, 1.05, QStringLiteral("≤ 1.05 ×")},
         {QStringLiteral("Memory: resident rise of one open"), median(memory), double(fileSize),
@@ -409,6 +410,14 @@ int bench(const QString& self, const QString& file, int runs, bool withBreakdown
     };
     out() << "\nCores kept busy (process CPU time ÷ wall time): open " << cores(openCpu, open) << ", read "
           << cores(readCpu, read) << ", export " << cores(exportCpu, exportTime) << "\n";
+    // The export's figure against the reference on its own line: what a
+    // user waits for, on how many of the machine's cores.
+    const double exportRatio = median(qpdf) > 0 ? median(exportTime) / median(qpdf) : 0;
+    out() << "Export on " << DocumentSafety::exportThreads()
+          << " threads: " << QString::number(median(exportTime), 'f', 2) << " s against "
+          << QString::number(median(qpdf), 'f', 2) << " s for " << qpdfName << ", ratio "
+          << QString::number(exportRatio, 'f', 2) << " ×, cores kept busy " << cores(exportCpu, exportTime)
+          << "\n";
     // The page view's live readout runs on the main thread during a drag:
     // decoding one page's kept layer, then the read's two selections.
     if (!opened.textLayers.isEmpty() && !opened.textLayers.first().isEmpty()) {

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "CliFailure.h"
+#include "InputEcho.h"
 
 CommandLine::CommandLine(const QString& command, const QStringList& args, const QStringList& valued,
                          const QStringList& switches)
@@ -40,8 +41,8 @@ CommandLine::CommandLine(const QString& command, const QStringList& args, const 
         } else if (switches.contains(name) && eq < 0) {
             m_switches.insert(name);
         } else {
-            throw CliFailure::usage(QStringLiteral("unknown option ") + arg + QStringLiteral(" for '") +
-                                    m_command + QStringLiteral("'"));
+            throw CliFailure::usage(QStringLiteral("unknown option ") + InputEcho::bounded(arg) +
+                                    QStringLiteral(" for '") + m_command + QStringLiteral("'"));
         }
     }
 }
@@ -66,6 +67,6 @@ QString CommandLine::file() const
     if (m_positional.size() > 1)
         throw CliFailure::usage(QStringLiteral("'") + m_command +
                                 QStringLiteral("' takes one PDF file; unexpected argument '") +
-                                m_positional.at(1) + QStringLiteral("'"));
+                                InputEcho::bounded(m_positional.at(1)) + QStringLiteral("'"));
     return m_positional.first();
 }

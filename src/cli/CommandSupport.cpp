@@ -2,6 +2,7 @@
 
 #include "CliFailure.h"
 #include "DocumentSafety.h"
+#include "InputEcho.h"
 #include "PdfDocument.h"
 #include "Session.h"
 #include "SourceFile.h"
@@ -36,7 +37,7 @@ std::filesystem::path Commands::parentFolder(const QString& value)
 {
     const QFileInfo info(value);
     if (!info.isDir())
-        throw CliFailure::refused(QStringLiteral("--into: '") + value +
+        throw CliFailure::refused(QStringLiteral("--into: '") + InputEcho::bounded(value) +
                                   QStringLiteral("' is not an existing folder"));
     const std::filesystem::path path(QFile::encodeName(value).toStdString());
     std::error_code ec;

@@ -1,6 +1,7 @@
 #include "PageList.h"
 
 #include "CliFailure.h"
+#include "InputEcho.h"
 
 #include <QSet>
 
@@ -35,7 +36,7 @@ PageList PageList::parse(const QString& option, const QString& text)
     PageList list;
     list.m_option = option;
     const auto malformed = [&option, &text]() {
-        return CliFailure::usage(option + QStringLiteral(": '") + text +
+        return CliFailure::usage(option + QStringLiteral(": '") + InputEcho::bounded(text) +
                                  QStringLiteral("' is not a page list such as 1-5,9"));
     };
     const QStringList items = text.split(QLatin1Char(','));
@@ -76,7 +77,7 @@ PageList PageList::parseSingle(const QString& option, const QString& text)
 {
     const std::optional<qint64> page = pageNumber(text.trimmed());
     if (!page)
-        throw CliFailure::usage(option + QStringLiteral(": '") + text +
+        throw CliFailure::usage(option + QStringLiteral(": '") + InputEcho::bounded(text) +
                                 QStringLiteral("' is not a page number"));
     PageList list;
     list.m_option = option;

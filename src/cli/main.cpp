@@ -4,6 +4,7 @@
 
 #include "CliFailure.h"
 #include "Commands.h"
+#include "InputEcho.h"
 #include "PlanfolioVersion.h"
 #include "Session.h"
 #include "SignalCancellation.h"
@@ -63,7 +64,7 @@ int run(const QStringList& args)
                                      QLatin1Char('\n'));
     const auto command = commands().find(name);
     if (command == commands().end()) {
-        printError(QStringLiteral("unknown command '") + name + QStringLiteral("'"));
+        printError(QStringLiteral("unknown command '") + InputEcho::bounded(name) + QStringLiteral("'"));
         std::fprintf(stderr, "Try 'planfolio-cli --help'.\n");
         return 2;
     }

@@ -99,8 +99,11 @@ QString registerLine(int page, const QString& number, const QString& title, cons
 
 // Writes one single-page PDF per row and "register.csv" into a new folder
 // "Planfolio-<UUID>" directly inside `parent`; returns the folder's path.
-// All or nothing: on any failure after the folder exists it is removed.
-// Runs on the worker; `progress` is called on the calling thread.
+// The files are written into a hidden ".Planfolio-<UUID>.partial" beside
+// it, which is renamed only when complete. All or nothing: on any failure
+// the folder is removed. Runs on the worker, sheets on one thread per core;
+// `progress` is called after each sheet, one call at a time, done rising
+// from 1, on any of those threads (the calling one included).
 // Throws CancellationError, PlanfolioError (codes 1-4) or FileSystemError.
 std::filesystem::path exportSheets(const QList<ReviewRow>& rows, const PdfDocument& document,
                                    const std::filesystem::path& parent, const WorkCancellation& cancel,

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -33,21 +34,6 @@ std::error_code writeAll(int fd, const QByteArray& bytes)
     return {};
 }
 
-// Moves `from` to `to` only if `to` does not exist. File systems without
-// RENAME_NOREPLACE get the same guarantee from link(), which never
-// replaces an existing name either.
-std::error_code moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return {};
-    if (errno != EINVAL && errno != ENOSYS)
-        return lastError();
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return lastError();
-    ::unlink(from.c_str());
-    return {};
-}
-
 } // namespace
 
 std::error_code ExportFiles::writeNew(const std::filesystem::path& folder,
@@ -72,6 +58,33 @@ std::error_code ExportFiles::writeNew(const std::filesystem::path& folder,
     if (ec)
         ::unlink(temporary.c_str());
     return ec;
+}
+
+std::error_code ExportFiles::moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno != EINVAL && errno != ENOSYS)
+        return lastError();
+    struct stat fromStat = {};
+    if (::lstat(from.c_str(), &fromStat) != 0)
+        return lastError();
+    if (S_ISDIR(fromStat.st_mode)) {
+        // link() cannot take a folder. The names moved here are fresh
+        // UUIDs, so a name appearing between the check and the rename is
+        // not a case to design for; rename() still refuses a folder that
+        // has entries.
+        struct stat toStat = {};
+        if (::lstat(to.c_str(), &toStat) == 0)
+            return std::make_error_code(std::errc::file_exists);
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            return lastError();
+        return {};
+    }
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return lastError();
+    ::unlink(from.c_str());
+    return {};
 }
 
 std::error_code ExportFiles::syncDirectory(const std::filesystem::path& folder)

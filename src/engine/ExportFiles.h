@@ -27,6 +27,13 @@ namespace ExportFiles {
 std::error_code writeNew(const std::filesystem::path& folder, const std::filesystem::path& target,
                          const QByteArray& bytes, bool failWrite = false);
 
+// Moves the file or folder `from` to `to` only if nothing is named `to`
+// (EEXIST otherwise); both must be on one file system. Where the file
+// system lacks RENAME_NOREPLACE, a file is linked (link() never replaces)
+// and a folder is renamed after checking that `to` does not exist. Any
+// thread.
+std::error_code moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Syncs the directory entry list of `folder` to disk, so that files moved
 // into it survive a crash once the export reports success.
 std::error_code syncDirectory(const std::filesystem::path& folder);
@@ -58,9 +65,14 @@ struct ExportHooks
     // Replaces the removal of the export folder after a failure; returns
     // the removal error, empty on success.
     std::function<std::error_code(const std::filesystem::path& folder)> removeFolder;
+    // Threads that write sheets; 0 means one per core (see exportThreads).
+    int threads = 0;
 };
 
 namespace DocumentSafety {
+
+// The export's thread count: one per core, at least 1 and at most 8.
+int exportThreads();
 
 // exportSheets with test hooks; the public exportSheets calls this with
 // none set. Same contract as exportSheets.

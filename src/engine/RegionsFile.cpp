@@ -1,5 +1,6 @@
 #include "RegionsFile.h"
 
+#include "InputEcho.h"
 #include "JsonFile.h"
 #include "OrderedJson.h"
 #include "PdfDocument.h"
@@ -48,7 +49,8 @@ class Reader
         for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
             if (it.key() != QLatin1String("mediaBox") && it.key() != QLatin1String("cropBox") &&
                 it.key() != QLatin1String("rotation"))
-                refuse(QStringLiteral("unknown key \"") + it.key() + QStringLiteral("\" in ") + where +
+                refuse(QStringLiteral("unknown key \"") + InputEcho::bounded(it.key()) +
+                       QStringLiteral("\" in ") + where +
                        QStringLiteral("; use \"mediaBox\", \"cropBox\" and \"rotation\""));
         }
         if (!object.contains(QStringLiteral("mediaBox")) || !object.contains(QStringLiteral("cropBox")) ||
@@ -83,7 +85,8 @@ class Reader
             else if (it.key() == QLatin1String("layout"))
                 result.layout = layout(memberWhere, it.value());
             else
-                refuse(QStringLiteral("unknown key \"") + it.key() + QStringLiteral("\" in ") + where +
+                refuse(QStringLiteral("unknown key \"") + InputEcho::bounded(it.key()) +
+                       QStringLiteral("\" in ") + where +
                        QStringLiteral("; use \"number\", \"title\" and \"layout\""));
         }
         return result;
@@ -104,8 +107,8 @@ class Reader
         for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
             const std::optional<int> number = keyNumber(it.key());
             if (!number || *number < 1)
-                refuse(QStringLiteral("\"") + it.key() + QStringLiteral("\" in \"") + name +
-                       QStringLiteral("\" is not a ") + singular + QStringLiteral(" number"));
+                refuse(QStringLiteral("\"") + InputEcho::bounded(it.key()) + QStringLiteral("\" in \"") +
+                       name + QStringLiteral("\" is not a ") + singular + QStringLiteral(" number"));
             result.insert(*number - 1, entry(name + QStringLiteral(".") + it.key(), it.value()));
         }
         return result;
@@ -169,7 +172,7 @@ RegionsFile RegionsFile::fromJson(const QJsonObject& root, const QString& path)
     const Reader reader(path);
     for (auto it = root.constBegin(); it != root.constEnd(); ++it) {
         if (it.key() != QLatin1String("groups") && it.key() != QLatin1String("pages"))
-            reader.refuse(QStringLiteral("unknown key \"") + it.key() +
+            reader.refuse(QStringLiteral("unknown key \"") + InputEcho::bounded(it.key()) +
                           QStringLiteral("\"; use \"groups\" and \"pages\""));
     }
     RegionsFile file;

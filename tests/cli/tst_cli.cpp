@@ -96,6 +96,14 @@ QStringList exportFolders(const QString& parent)
     return QDir(parent).entryList({QStringLiteral("Planfolio-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
+// The hidden folders an export writes into before its folder takes its
+// final name.
+QStringList stagingFolders(const QString& parent)
+{
+    return QDir(parent).entryList({QStringLiteral(".Planfolio-*.partial")},
+                                  QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
 const QString notPdf = QStringLiteral("Open failed: This file is not a readable PDF.");
 const QString encrypted =
     QStringLiteral("Open failed: Password-protected or encrypted PDFs are not supported.");
@@ -689,7 +697,7 @@ class CliTest : public QObject
         process.start(tool(), {QStringLiteral("export"), m_heavy, QStringLiteral("--rows"), rowsFile,
                                QStringLiteral("--into"), parent});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(!exportFolders(parent).isEmpty(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!stagingFolders(parent).isEmpty(), 120000);
         QCOMPARE(process.state(), QProcess::Running);
         ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(120000));
@@ -699,6 +707,93 @@ class CliTest : public QObject
                  QStringLiteral("planfolio-cli: Export cancelled; incomplete output removed.\n"));
         QVERIFY(process.readAllStandardOutput().isEmpty());
         QCOMPARE(exportFolders(parent), QStringList());
+        QCOMPARE(stagingFolders(parent), QStringList());
+    }
+
+    // A process killed outright in the middle of an export cannot clean
+    // up; what it leaves must not look like a finished export: at most a
+    // hidden staging folder, never a "Planfolio-" one. Enough rows that
+    // even a machine with many cores is still writing when the kill comes.
+    void killedExportLeavesNoFinishedFolder()
+    {
+        QJsonArray rows;
+        for (int i = 0; i < 3000; ++i)
+            rows.append(QJsonObject{{"page", i % 4 + 1}, {"number", QString::number(i)}, {"title", "Sheet"}});
+        const QString rowsFile = writeJson(QStringLiteral("killed-rows.json"), {{"rows", rows}});
+        const QString parent = freshParent(QStringLiteral("killed"));
+
+        QProcess process;
+        process.start(tool(), {QStringLiteral("export"), m_heavy, QStringLiteral("--rows"), rowsFile,
+                               QStringLiteral("--into"), parent});
+        QVERIFY(process.waitForStarted());
+        // Killed once a good part of the sheets is on disk.
+        const auto sheetsWritten = [&] {
+            const QStringList staging = stagingFolders(parent);
+            return staging.isEmpty() ? 0 : int(QDir(parent + QLatin1Char('/') + staging.first()).count());
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(sheetsWritten() >= 50, 120000);
+        QCOMPARE(process.state(), QProcess::Running);
+        QCOMPARE(exportFolders(parent), QStringList());
+        process.kill(); // SIGKILL
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(exportFolders(parent), QStringList());
+        QCOMPARE(stagingFolders(parent).size(), 1);
+    }
+
+    // Messages that quote the user's input quote at most 80 characters of
+    // it, then "…": a key of 10 MB in a regions file gives a short line.
+    void boundedEchoes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("regions"); // written to a file named by "REGIONS" in args
+        QTest::addColumn<QString>("quoted");     // what the message shows of the input
+        const QString huge = QString(10 * 1024 * 1024, QLatin1Char('k'));
+        const QString cut = QString(80, QLatin1Char('k')) + QChar(0x2026);
+        const QStringList split{"split", "f.pdf", "--regions", "REGIONS", "--into", "."};
+        const auto json = [](const QJsonObject& object) { return QJsonDocument(object).toJson(); };
+        QTest::newRow("10 MB key at the top of a regions file")
+            << split << json({{huge, QJsonObject()}}) << "unknown key \"" + cut + "\"";
+        QTest::newRow("10 MB group key") << split << json({{"groups", QJsonObject{{huge, QJsonObject()}}}})
+                                         << "\"" + cut + "\" in \"groups\"";
+        QTest::newRow("10 MB key inside a page entry")
+            << split << json({{"pages", QJsonObject{{"1", QJsonObject{{huge, 1}}}}}})
+            << "unknown key \"" + cut + "\" in pages.1";
+        // Arguments are bounded by the system, not by the tool: 5,000
+        // characters stand for any long one. A character outside the basic
+        // plane counts once and is never split.
+        const QString longArg = QString(5000, QLatin1Char('x'));
+        const QString xs = QString(80, QLatin1Char('x')) + QChar(0x2026);
+        QTest::newRow("unknown command") << QStringList{longArg} << QByteArray() << "'" + xs + "'";
+        QTest::newRow("unknown option")
+            << QStringList{"inspect", "f.pdf", "--" + longArg} << QByteArray()
+            << "unknown option --" + QString(78, QLatin1Char('x')) + QChar(0x2026) + " for 'inspect'";
+        QTest::newRow("second file") << QStringList{"inspect", "f.pdf", longArg} << QByteArray()
+                                     << "'" + xs + "'";
+        QTest::newRow("page list") << QStringList{"read", "f.pdf", "--regions", "r.json", "--pages", longArg}
+                                   << QByteArray() << "--pages: '" + xs + "' is not a page list";
+        const QString wide = QString::fromUcs4(U"\U0001F4D0").repeated(100);
+        QTest::newRow("page list of wide characters")
+            << QStringList{"read", "f.pdf", "--regions", "r.json", "--pages", wide} << QByteArray()
+            << "--pages: '" + wide.left(160) + QChar(0x2026) + "'";
+        QTest::newRow("parent folder")
+            << QStringList{"export", "f.pdf", "--rows", "rows.json", "--into", longArg} << QByteArray()
+            << "--into: '" + xs + "' is not an existing folder";
+    }
+    void boundedEchoes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, regions);
+        QFETCH(QString, quoted);
+        const QString regionsFile = write(QStringLiteral("echo-regions.json"), regions);
+        args.replaceInStrings(QStringLiteral("REGIONS"), regionsFile);
+        args.replaceInStrings(QStringLiteral("rows.json"), path(QStringLiteral("rows.json")));
+        args.replaceInStrings(QStringLiteral("f.pdf"), m_sample);
+        const Result result = run(args);
+        QVERIFY(result.exitCode == 1 || result.exitCode == 2);
+        QVERIFY2(result.err.contains(quoted), qPrintable(result.err.left(400)));
+        QVERIFY2(result.err.toUtf8().size() < 1024, qPrintable(result.err.left(400)));
+        QVERIFY(result.out.isEmpty());
     }
 };
 

@@ -18,6 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -129,6 +133,9 @@ class TestExport : public QObject
     void reportsFailedRemoval();
     void passesOnFileSystemErrors();
     void sheetsStandAlone();
+    void sameBytesAtAnyThreadCount();
+    void cancelLeavesNothingAtTwoThreads();
+    void firstFailureInRowOrderWins();
 };
 
 void TestExport::writesEverySheetAndTheRegister()
@@ -394,6 +401,7 @@ void TestExport::reportsFailedRemoval()
         WorkCancellation cancel;
         ExportHooks hooks;
         fs::path seen;
+        hooks.threads = 1; // `seen` is written by the sheet's thread
         hooks.beforeWrite = [&](const fs::path& folder, int) { seen = folder; };
         hooks.failWrite = [&](int i) { return !cancelled && i == 1; };
         hooks.removeFolder = [](const fs::path&) {
@@ -501,6 +509,172 @@ void TestExport::sheetsStandAlone()
         QCOMPARE(text.err, QByteArray());
         QCOMPARE(text.out.simplified(), QByteArray("Sheet ") + QByteArray::number(i + 1));
     }
+}
+
+namespace {
+
+// Every file of an export folder and its bytes, by name.
+QMap<QString, QByteArray> folderBytes(const fs::path& folder)
+{
+    QMap<QString, QByteArray> files;
+    const QString dir = ExportFiles::fromPath(folder);
+    for (const QString& name : entries(dir)) {
+        QFile file(dir + QLatin1Char('/') + name);
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(name, file.readAll());
+    }
+    return files;
+}
+
+} // namespace
+
+// However many threads write the sheets, the folder holds the same files
+// with the same bytes and the register in row order: pages that carry
+// images, shared inherited resources, links and a hidden layer, some
+// exported twice and out of order.
+void TestExport::sameBytesAtAnyThreadCount()
+{
+    Fixtures::Document spec;
+    spec.sharedInheritedResources = true;
+    spec.hiddenLayer = true;
+    for (int i = 0; i < 6; ++i) {
+        Fixtures::Page page;
+        page.image = i % 2 == 0;
+        page.usesHiddenLayer = i == 3;
+        page.lineSegments = 50 * i;
+        page.rotate = i == 4 ? std::optional<int>(90) : std::nullopt;
+        page.texts = {{QStringLiteral("Sheet %1").arg(i + 1), 60, 60, 12}};
+        page.links = {{QRectF(60, 700, 40, 20), (i + 1) % 6, Fixtures::Link::DestArray},
+                      {QRectF(210, 700, 40, 20), i, Fixtures::Link::Uri}};
+        spec.pages.append(page);
+    }
+    const Fixtures::Built built = Fixtures::build(spec);
+    QList<ReviewRow> rows;
+    const QList<int> pages{5, 1, 2, 2, 6, 3, 4, 1, 6, 5, 3, 4, 2};
+    for (int i = 0; i < pages.size(); ++i)
+        rows.append(row(pages.at(i), QStringLiteral("S-%1").arg(i + 1), QStringLiteral("Sheet")));
+
+    QMap<QString, QByteArray> first;
+    for (const int threads : {1, 2, 4}) {
+        // A fresh document each time: what one export did to its document
+        // in memory must not decide the next one's bytes.
+        const std::unique_ptr<PdfDocument> document = PdfDocument::open(built.bytes);
+        QVERIFY(document);
+        QTemporaryDir parent;
+        WorkCancellation cancel;
+        ExportHooks hooks;
+        hooks.threads = threads;
+        std::mutex lock;
+        QList<QPair<int, int>> calls;
+        const fs::path folder = DocumentSafety::exportSheetsWithHooks(
+            rows, *document, ExportFiles::toPath(parent.path()), cancel,
+            [&](int done, int total) {
+                const std::lock_guard guard(lock);
+                calls.append({done, total});
+            },
+            hooks);
+        QList<QPair<int, int>> expectedCalls;
+        for (int i = 1; i <= rows.size(); ++i)
+            expectedCalls.append({i, int(rows.size())});
+        QCOMPARE(calls, expectedCalls);
+        QCOMPARE(entries(parent.path()), QStringList{ExportFiles::fromPath(folder.filename())});
+        const QMap<QString, QByteArray> files = folderBytes(folder);
+        QCOMPARE(files.size(), rows.size() + 1);
+        if (threads == 1) {
+            first = files;
+            continue;
+        }
+        QCOMPARE(files.keys(), first.keys());
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QVERIFY2(it.value() == first.value(it.key()),
+                     qPrintable(QStringLiteral("%1 differs at %2 threads").arg(it.key()).arg(threads)));
+    }
+}
+
+// A stop in the middle of an export on two threads: no sheet is counted
+// after it, nothing is left in the parent, and at no moment did a folder
+// with the final name exist while sheets were still being written.
+void TestExport::cancelLeavesNothingAtTwoThreads()
+{
+    const Fixtures::Built built = sourcePages(4);
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(built.bytes);
+    QVERIFY(document);
+    QList<ReviewRow> rows;
+    for (int i = 0; i < 40; ++i)
+        rows.append(row(i % 4 + 1, QStringLiteral("N-%1").arg(i), QStringLiteral("Plan")));
+    QTemporaryDir parent;
+    WorkCancellation cancel;
+    ExportHooks hooks;
+    hooks.threads = 2;
+    std::mutex lock;
+    QSet<QString> writtenInto;
+    QStringList visibleWhileWriting;
+    hooks.beforeWrite = [&](const fs::path& folder, int) {
+        const QStringList visible =
+            QDir(parent.path())
+                .entryList({QStringLiteral("Planfolio-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
+        const std::lock_guard guard(lock);
+        writtenInto.insert(ExportFiles::fromPath(folder));
+        visibleWhileWriting += visible;
+    };
+    int lastDone = 0;
+    const Progress progress = [&](int done, int) {
+        lastDone = done;
+        if (done == 12)
+            cancel.cancel();
+    };
+    QVERIFY_THROWS_EXCEPTION(
+        CancellationError, DocumentSafety::exportSheetsWithHooks(
+                               rows, *document, ExportFiles::toPath(parent.path()), cancel, progress, hooks));
+    QCOMPARE(lastDone, 12);
+    QCOMPARE(entries(parent.path()), QStringList());
+    QCOMPARE(visibleWhileWriting, QStringList());
+    QCOMPARE(writtenInto.size(), 1);
+    const QString staging = QFileInfo(*writtenInto.cbegin()).fileName();
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\.Planfolio-[0-9A-F-]{36}\\.partial$"))
+                 .match(staging)
+                 .hasMatch(),
+             qPrintable(staging));
+}
+
+// Two sheets fail, the later one first in time (the earlier one's write is
+// held until the later one has failed): the error reported is the earlier
+// row's, as a one-thread export would have met it, and nothing is left.
+void TestExport::firstFailureInRowOrderWins()
+{
+    const Fixtures::Built built = sourcePages(6);
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(built.bytes);
+    QVERIFY(document);
+    QTemporaryDir parent;
+    WorkCancellation cancel;
+    ExportHooks hooks;
+    hooks.threads = 2;
+    std::atomic<bool> laterFailed{false};
+    hooks.beforeWrite = [&](const fs::path&, int i) {
+        if (i == 4) {
+            laterFailed = true;
+            throw PlanfolioError(2, QStringLiteral("A source page could not be copied."));
+        }
+    };
+    hooks.failWrite = [&](int i) {
+        if (i != 1)
+            return false;
+        // The other thread reaches row 4 while this one waits; a bound
+        // keeps a one-thread fallback from waiting forever.
+        for (int waited = 0; !laterFailed && waited < 3000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
+    };
+    try {
+        DocumentSafety::exportSheetsWithHooks(plainRows(6), *document, ExportFiles::toPath(parent.path()),
+                                              cancel, {}, hooks);
+        QFAIL("the export succeeded");
+    } catch (const PlanfolioError& e) {
+        QVERIFY(laterFailed);
+        QCOMPARE(e.code(), 3);
+        QCOMPARE(e.message(), QStringLiteral("An output PDF could not be written or verified."));
+    }
+    QCOMPARE(entries(parent.path()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestExport)
