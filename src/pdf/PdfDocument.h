@@ -115,6 +115,19 @@ public:
     // written.
     std::optional<QByteArray> singlePagePdf(int index) const;
 
+    // An entry of the document outline (a bookmark) that opens a page.
+    struct Bookmark
+    {
+        QString title; // as stored, surrounding white space trimmed
+        int page = 0;  // zero-based
+    };
+    // Every outline entry that opens a page of this document, in outline
+    // order (depth first), whatever its depth; entries without a
+    // destination, or with one outside the document, are left out. Reads
+    // the structure with qpdf only (milliseconds). Empty for a locked
+    // document, one without an outline, or an outline qpdf cannot follow.
+    QList<Bookmark> bookmarks() const;
+
     // Internal state, shared with PdfPage; defined privately in src/pdf.
     struct Impl;
     Impl& impl() const { return *d; }
