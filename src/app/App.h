@@ -16,6 +16,7 @@
 // The working state is public, under the names the rest of the system uses
 // for it, so that every operation (and a test) reads it directly.
 
+#include "BookmarkNames.h"
 #include "LiveReadout.h"
 #include "RegionSuggestion.h"
 #include "RegionView.h"
@@ -158,6 +159,10 @@ public:
     // with an alert. Ignored while a task runs.
     void openDropped(const QList<QUrl>& urls);
     void readRegions();
+    // Names the rows of pages without text whose number and title are both
+    // empty from the pages' bookmarks, as if typed ("Edited; review"); never
+    // overwrites a name. Says in the status line how many it filled.
+    void fillFromBookmarks();
     void documentCheck();
     void exportFiles();
 
@@ -204,6 +209,7 @@ public:
     QPointer<QAction> saveRegionsAction;
     QPointer<QAction> applyRegionsAction;
     QPointer<QAction> suggestRegionsAction;
+    QPointer<QAction> fillBookmarksAction; // Document ▸ "Fill names from bookmarks"
     QPointer<SuggestionBar> suggestionBar;
     QPointer<SuggestionOutlines> suggestionOutlines;
 
@@ -238,6 +244,10 @@ public:
     QPointer<QPushButton> checkButton;
     QPointer<QLabel> pageNotice;
     QSet<int> noTextPages;
+    // Per page, the sheet name its bookmark spells (read at open).
+    QMap<int, BookmarkName> bookmarkNames;
+    // Pages whose last read found drawn text but no text in a region.
+    QSet<int> outlinedPages;
     QPointer<QPushButton> resetButton;
     QPointer<QPushButton> cancelButton;
     QPointer<MonoProgress> progress;

@@ -48,6 +48,9 @@ void App::refreshControls()
         applyRegionsAction->setEnabled(idle && open);
     if (suggestRegionsAction)
         suggestRegionsAction->setEnabled(idle && open);
+    // Only a set whose bookmarks name sheets has names to fill.
+    if (fillBookmarksAction)
+        fillBookmarksAction->setEnabled(idle && open && !bookmarkNames.isEmpty());
     if (suggestionBar) {
         suggestionBar->useButton()->setEnabled(idle);
         suggestionBar->dismissButton()->setEnabled(idle);

@@ -304,6 +304,8 @@ void App::buildMenu()
     ButtonAction::add(steps, openButton, QKeySequence(QKeySequence::Open));
     ButtonAction::add(steps, readButton, QKeySequence(Qt::CTRL | Qt::Key_R));
     ButtonAction::add(steps, exportButton, QKeySequence(Qt::CTRL | Qt::Key_E));
+    fillBookmarksAction = steps->addAction(QStringLiteral("Fill names from bookmarks"));
+    connect(fillBookmarksAction, &QAction::triggered, this, &App::fillFromBookmarks);
 
     // Each item acts on whatever widget has the keyboard focus.
     QMenu* edit = bar->addMenu(QStringLiteral("Edit"));

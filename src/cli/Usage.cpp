@@ -11,7 +11,7 @@ QString Usage::tool()
         "Commands:\n"
         "  inspect FILE                         page count, geometry groups, pages without text\n"
         "  words   FILE --page N                the words of one page with their boxes\n"
-        "  read    FILE --regions REGIONS.json [--pages LIST]\n"
+        "  read    FILE --regions REGIONS.json [--pages LIST] [--fill-from-bookmarks]\n"
         "                                       read sheet numbers and titles\n"
         "  export  FILE --rows ROWS.json --into PARENT\n"
         "                                       write one PDF per row and register.csv\n"
@@ -51,7 +51,7 @@ QString Usage::command(const QString& name)
             "A box (grown a little) can be used as a region in REGIONS.json.\n");
     if (name == QLatin1String("read"))
         return QStringLiteral(
-            "Usage: planfolio-cli read FILE --regions REGIONS.json [--pages LIST]\n"
+            "Usage: planfolio-cli read FILE --regions REGIONS.json [--pages LIST] [--fill-from-bookmarks]\n"
             "\n"
             "Reads the sheet number and title of every page (or of the pages in LIST,\n"
             "such as 1-5,9) from its regions. REGIONS.json:\n"
@@ -66,7 +66,14 @@ QString Usage::command(const QString& name)
             "\"warning\" marks a page that needs an edge/text check: the region cuts\n"
             "through text, or other text lies within 2 pt outside it; \"warningReasons\"\n"
             "says which text and which edge. A skipped page's reason is \"no text\" or\n"
-            "\"no regions\".\n");
+            "\"no regions\". \"outlinedText\": true\n"
+            "marks a page whose empty region shows drawn text the PDF carries no text\n"
+            "for (the top-level \"outlinedText\" lists every such page, skipped ones\n"
+            "too). When the set's bookmarks name sheets (\"A-101 - Floor Plan\"), each\n"
+            "row gives its \"bookmark\" (or null) and whether it agrees with the read.\n"
+            "--fill-from-bookmarks names the pages without text from their bookmarks\n"
+            "(rows marked \"filledFromBookmark\") and counts them in\n"
+            "\"filledFromBookmarks\".\n");
     if (name == QLatin1String("export"))
         return QStringLiteral("Usage: planfolio-cli export FILE --rows ROWS.json --into PARENT\n"
                               "\n"

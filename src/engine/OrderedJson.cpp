@@ -31,6 +31,13 @@ OrderedJson OrderedJson::string(const QString& value)
     return json;
 }
 
+OrderedJson OrderedJson::null()
+{
+    OrderedJson json(Scalar);
+    json.m_scalar = QByteArrayLiteral("null");
+    return json;
+}
+
 OrderedJson OrderedJson::boolean(bool value)
 {
     OrderedJson json(Scalar);

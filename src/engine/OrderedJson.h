@@ -24,6 +24,7 @@ class OrderedJson
     static OrderedJson number(double value);
     static OrderedJson string(const QString& value);
     static OrderedJson boolean(bool value);
+    static OrderedJson null();
     static OrderedJson object();
     static OrderedJson array();
     // An array of one-based page numbers from zero-based indices.

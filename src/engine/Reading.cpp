@@ -2,6 +2,7 @@
 
 #include "DocumentSafety.h"
 #include "KeptLayers.h"
+#include "OutlinedText.h"
 #include "PageParallel.h"
 #include "PdfDocument.h"
 
@@ -85,7 +86,10 @@ QList<PageRead> DrawingWorkflow::read(const QByteArray& data, const QList<int>& 
     // touching each other's results and the order is the requested one.
     std::vector<PageRead> results(static_cast<size_t>(pages.size()));
     const auto work = [&](int position, const PdfDocument& own) {
-        results[static_cast<size_t>(position)] = readPage(own, pages.at(position), regions, cancel, kept);
+        PageRead& read = results[static_cast<size_t>(position)];
+        read = readPage(own, pages.at(position), regions, cancel, kept);
+        read.outlinedText =
+            OutlinedText::emptyRegionsShowInk(*own.page(read.index), regions.value(read.index), read, cancel);
     };
     PageParallel::run(*document, static_cast<int>(pages.size()), cancel, progress, work,
                       KeptLayers::coverAll(pages, kept) ? 1 : PageParallel::defaultThreads());

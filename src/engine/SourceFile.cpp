@@ -107,6 +107,7 @@ SourceFile::Opened SourceFile::open(QByteArray bytes, const WorkCancellation& ca
     opened.noTextPages =
         DrawingWorkflow::pagesWithoutText(*opened.document, cancel, phase(QStringLiteral("Checking text")),
                                           &opened.textLayers);
+    opened.bookmarkNames = BookmarkNames::byPage(opened.document->bookmarks());
     cancel.check();
     opened.bytes = std::move(bytes);
     return opened;

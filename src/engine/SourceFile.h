@@ -4,6 +4,7 @@
 // by the window and the command-line tool so both admit exactly the same
 // files with the same messages.
 
+#include "BookmarkNames.h"
 #include "Workflow.h"
 
 #include <QByteArray>
@@ -30,6 +31,8 @@ struct Opened
     QSet<int> noTextPages;
     // Every page's text layer as the scan took it, for the reads that follow.
     KeptTextLayers textLayers;
+    // Per zero-based page, the sheet name its bookmark spells, if any.
+    QMap<int, BookmarkName> bookmarkNames;
 };
 
 // Progress of the open, by phase: (label, done, total) with the labels

@@ -78,6 +78,9 @@ struct PageRead
     QString title;
     bool warning = false;
     QList<EdgeReason> reasons;
+    // A region read nothing while it shows drawn ink: the page carries its
+    // name as drawing, not text. Detail, like `reasons`: not compared.
+    bool outlinedText = false;
     bool operator==(const PageRead& o) const
     {
         return index == o.index && number == o.number && title == o.title && warning == o.warning;

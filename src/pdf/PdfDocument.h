@@ -115,6 +115,19 @@ public:
     // written.
     std::optional<QByteArray> singlePagePdf(int index) const;
 
+    // An entry of the document outline (a bookmark) that opens a page.
+    struct Bookmark
+    {
+        QString title; // as stored, surrounding white space trimmed
+        int page = 0;  // zero-based
+    };
+    // Every outline entry that opens a page of this document, in outline
+    // order (depth first), whatever its depth; entries without a
+    // destination, or with one outside the document, are left out. Reads
+    // the structure with qpdf only (milliseconds). Empty for a locked
+    // document, one without an outline, or an outline qpdf cannot follow.
+    QList<Bookmark> bookmarks() const;
+
     // Internal state, shared with PdfPage; defined privately in src/pdf.
     struct Impl;
     Impl& impl() const { return *d; }
@@ -145,6 +158,21 @@ public:
     // "Widget"); an annotation without a subtype gives an empty string.
     QList<QString> annotationSubtypes() const;
 
+    // A string the page draws as ink and names in a comment: AutoCAD's
+    // plotter adds one /Square annotation titled "AutoCAD SHX Text" for each
+    // string it draws with a stroke font, the string in /Contents and its box
+    // in /Rect.
+    struct TextComment
+    {
+        QString text; // surrounding white space trimmed
+        QRectF rect;  // user space, normalised
+    };
+    // The page's "AutoCAD SHX Text" comments in /Annots order; those with
+    // an empty string or a box without area are left out, other
+    // annotations are never text. qpdf only; empty when the page has none
+    // or its annotations cannot be read.
+    QList<TextComment> shxTextComments() const;
+
     // The page's whole text in text-layer order, words set apart by spaces
     // and lines by line breaks. Empty when there is none or when `abort`
     // fired. Interprets the page once.
@@ -164,6 +192,8 @@ public:
     // not take it (it cannot build the page, even from the repaired copy;
     // the helper crashed or broke its memory or time limit). Polls `abort`
     // at least every 20 ms and returns within half a second of it firing.
+    // The layer includes the page's SHX text comments (see
+    // PageText::withComments()), so every user of the layer sees them.
     PageText textLayer(const AbortCheck& abort = {}) const;
     // Gives the characters of `layer` (this page's text layer) the drawn
     // extent of their glyphs, from the font outlines as the page draws
@@ -286,6 +316,15 @@ public:
     // The text of characters first..last of one line, words set apart by
     // single spaces, extended to whole words at both ends.
     QString wordsBetween(qsizetype first, qsizetype last) const;
+    // This layer with the strings of `comments` added, one line each, after
+    // its own lines: each string is laid along its box as shown on the page
+    // (`toDisplay`: user space → displayed page), across when the box is at
+    // least as wide as tall or the string has one or two characters, else
+    // running up; its characters (spaces included) take equal parts of that
+    // side and the whole box across, one word per space-separated piece. A
+    // comment whose string the layer already holds inside its box is left
+    // out. The flags below are carried over.
+    PageText withComments(const QList<PdfPage::TextComment>& comments, const QTransform& toDisplay) const;
     // The whole text in text-layer order.
     QString allText() const;
     // Every character in text-layer order (see the constructor).

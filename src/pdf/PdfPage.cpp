@@ -158,7 +158,10 @@ PageText PdfPage::textLayer(const AbortCheck& abort) const
             result.setFailed(true);
             return result;
         }
-        return std::move(*layer);
+        const QList<TextComment> comments = shxTextComments();
+        if (comments.isEmpty())
+            return std::move(*layer);
+        return layer->withComments(comments, displayTransform());
     } catch (const std::exception&) {
         result.setFailed(true);
         return result;

@@ -109,6 +109,8 @@ void adoptOpened(App& app, SourceFile::Opened opened)
 
     app.groups = std::move(opened.groups);
     app.noTextPages = std::move(opened.noTextPages);
+    app.bookmarkNames = std::move(opened.bookmarkNames);
+    app.outlinedPages.clear();
     app.groupRegions.clear();
     app.overrides.clear();
 

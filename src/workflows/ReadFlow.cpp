@@ -10,6 +10,8 @@
 
 #include <QCheckBox>
 
+#include <algorithm>
+
 namespace {
 
 const QString cancelledText = QStringLiteral("Read cancelled. Previous results retained.");
@@ -23,6 +25,20 @@ QString readSummary(const QList<PageRead>& results, int skipped)
            QString::number(warnings) +
            QStringLiteral(" need an edge/text check. Click any row to inspect its source and regions. ") +
            QString::number(skipped) + QStringLiteral(" no-text pages skipped; manual names kept.");
+}
+
+// Said once per read: regions that read nothing while they show drawn
+// text, which no read can take.
+QString outlinedNote(const QList<PageRead>& results)
+{
+    const auto count =
+        std::count_if(results.begin(), results.end(), [](const PageRead& r) { return r.outlinedText; });
+    if (count == 0)
+        return QString();
+    return QLatin1Char(' ') + QString::number(count) +
+           QStringLiteral(
+               " pages show drawn text in their regions but the PDF carries no text there; enter their "
+               "names in the table.");
 }
 
 } // namespace
@@ -92,9 +108,13 @@ void App::readRegions()
                     row.insert(QStringLiteral("title"), result.title);
                     row.insert(QStringLiteral("state"),
                                result.warning ? ReviewState::checkEdges : ReviewState::readReview);
+                    if (result.outlinedText)
+                        outlinedPages.insert(result.index);
+                    else
+                        outlinedPages.remove(result.index);
                 }
                 reloadTable();
-                finish(readSummary(results, skipped));
+                finish(readSummary(results, skipped) + outlinedNote(results));
             });
         } catch (const CancellationError&) {
             deliver([this] { finish(cancelledText); });

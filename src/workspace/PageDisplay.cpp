@@ -226,6 +226,9 @@ void App::inspectRegions()
         content.titleValue = text("title");
     }
     content.noText = noTextPages.contains(activePage);
+    if (const auto name = bookmarkNames.constFind(activePage); name != bookmarkNames.cend())
+        content.bookmark = name->text();
+    content.outlinedText = outlinedPages.contains(activePage);
 
     auto* panel = new RegionReviewPanel(content, window.get());
     reviewPanel = panel;

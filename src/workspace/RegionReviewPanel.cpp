@@ -1,5 +1,6 @@
 #include "RegionReviewPanel.h"
 
+#include "BookmarkNames.h"
 #include "PageRenderer.h"
 #include "RegionCropView.h"
 
@@ -53,7 +54,30 @@ RegionReviewPanel::RegionReviewPanel(const Content& content, QWidget* parent)
     regionRow->addWidget(
         column(QStringLiteral("Title"), content.regions.title, content.titleValue, 1, m_titleCrop), 1);
     stack->addLayout(regionRow, 1);
+    const QString bookmark = bookmarkLine(content.bookmark, content.numberValue, content.titleValue);
+    if (!bookmark.isEmpty())
+        stack->addWidget(wrapping(bookmark, this));
+    if (content.outlinedText)
+        stack->addWidget(wrapping(outlinedText(), this));
     stack->addWidget(wrapping(footer(content.noText), this));
+}
+
+QString RegionReviewPanel::bookmarkLine(const QString& bookmark, const QString& number, const QString& title)
+{
+    if (bookmark.isEmpty())
+        return QString();
+    const std::optional<BookmarkName> name = BookmarkNames::parse(bookmark);
+    const bool agrees = name && BookmarkNames::agrees(*name, number, title);
+    return QStringLiteral("Bookmark: ") + bookmark +
+           (agrees ? QStringLiteral(" (agrees with the table)")
+                   : QStringLiteral(" (differs from the table)"));
+}
+
+QString RegionReviewPanel::outlinedText()
+{
+    return QStringLiteral(
+        "This page shows drawn text in its regions but the PDF carries no text there; enter its "
+        "name in the table.");
 }
 
 RegionReviewPanel::~RegionReviewPanel() = default;

@@ -42,6 +42,8 @@ class RegionReviewPanel : public QWidget
         QString numberValue;         // the row's "number" ("" when absent)
         QString titleValue;          // the row's "title"
         bool noText = false;         // the page has no extractable text
+        QString bookmark;            // the page's bookmark name, "" when none
+        bool outlinedText = false;   // the last read found drawn text, no text
     };
 
     // A top-level panel over `parent`, which owns it. Not shown until
@@ -62,6 +64,10 @@ class RegionReviewPanel : public QWidget
     static QString introduction();
     static QString noRegionText();
     static QString footer(bool noText);
+    // The line that sets the page's bookmark name beside the table's
+    // values; "" when the page has no bookmark name.
+    static QString bookmarkLine(const QString& bookmark, const QString& number, const QString& title);
+    static QString outlinedText();
 
   private:
     QWidget* column(const QString& heading, const std::optional<Region>& region, const QString& value,

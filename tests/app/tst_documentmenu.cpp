@@ -8,8 +8,12 @@
 #include "Fixtures.h"
 #include "TestPaths.h"
 
+#include "RegionReviewPanel.h"
+
 #include <QCheckBox>
+#include <QLabel>
 #include <QMenuBar>
+#include <QTemporaryDir>
 
 class DocumentMenuTest : public QObject
 {
@@ -67,11 +71,14 @@ class DocumentMenuTest : public QObject
     void itemsFollowTheButtons()
     {
         const QString open = QKeySequence(QKeySequence::Open).toString();
-        QCOMPARE(documentItems(), QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|off",
-                                               "Export reviewed pages|Ctrl+E|off"}));
+        QCOMPARE(documentItems(),
+                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|off",
+                              "Export reviewed pages|Ctrl+E|off", "Fill names from bookmarks||off"}));
         QVERIFY(driver->open(TestPaths::samplePath()));
-        QCOMPARE(documentItems(), QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|on",
-                                               "Export reviewed pages|Ctrl+E|on"}));
+        // The sample has no bookmarks: nothing to fill from.
+        QCOMPARE(documentItems(),
+                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|on",
+                              "Export reviewed pages|Ctrl+E|on", "Fill names from bookmarks||off"}));
         AppDriver::clickSegment(app->scope, 1);
         QCOMPARE(documentItems().value(1), QString("Read this page|Ctrl+R|on"));
 
@@ -87,6 +94,50 @@ class DocumentMenuTest : public QObject
         QCOMPARE(driver->toolkit->count("alert"), alerts);
         app->finish("done");
         QVERIFY(menu("Document")->actions().value(2)->isEnabled());
+    }
+
+    // "Fill names from bookmarks" names the pages without text whose names
+    // are empty, as if typed, and never a name already there; the review
+    // panel sets the bookmark beside the table's values.
+    void fillNamesFromBookmarks()
+    {
+        Fixtures::Document doc;
+        doc.pages = QList<Fixtures::Page>(4);
+        doc.pages[0].texts = {{QStringLiteral("A-101"), 400, 40, 12}};
+        doc.outline = {{QStringLiteral("Sheets"), 0, 0},
+                       {QStringLiteral("A-101 - Site Plan"), 0, 1},
+                       {QStringLiteral("A-102 - Roof Plan"), 1, 1},
+                       {QStringLiteral("A-103 - Sections"), 2, 1}};
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("bookmarked.pdf")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Fixtures::build(doc).bytes);
+        file.close();
+        QVERIFY(driver->open(file.fileName()));
+        QAction* fill = findMenuItem(*app, QStringLiteral("Fill names from bookmarks"));
+        QVERIFY(fill && fill->isEnabled());
+
+        app->edited(2, QStringLiteral("title"), QStringLiteral("Typed by hand"));
+        fill->trigger();
+        QCOMPARE(app->rows[1].value("number").toString(), QStringLiteral("A-102"));
+        QCOMPARE(app->rows[1].value("title").toString(), QStringLiteral("Roof Plan"));
+        QCOMPARE(app->rows[1].value("state").toString(), ReviewState::edited);
+        QCOMPARE(app->rows[2].value("number").toString(), QString());
+        QCOMPARE(app->rows[2].value("title").toString(), QStringLiteral("Typed by hand"));
+        QCOMPARE(app->rows[3].value("state").toString(), ReviewState::noText);
+        // Page 1 has text: its row is the read's to fill.
+        QCOMPARE(app->rows[0].value("number").toString(), QString());
+        QCOMPARE(app->status->text(), QStringLiteral("Filled 1 name from bookmarks."));
+        fill->trigger();
+        QCOMPARE(app->status->text(), QStringLiteral("Filled 0 names from bookmarks."));
+
+        QCOMPARE(RegionReviewPanel::bookmarkLine(QStringLiteral("A-101 - Site Plan"), QStringLiteral("A-101"),
+                                                 QStringLiteral("SITE PLAN")),
+                 QStringLiteral("Bookmark: A-101 - Site Plan (agrees with the table)"));
+        QCOMPARE(RegionReviewPanel::bookmarkLine(QStringLiteral("A-101 - Site Plan"), QStringLiteral("A-102"),
+                                                 QStringLiteral("Site Plan")),
+                 QStringLiteral("Bookmark: A-101 - Site Plan (differs from the table)"));
+        QCOMPARE(RegionReviewPanel::bookmarkLine(QString(), QString(), QString()), QString());
     }
 
     void shortcutsRunTheSteps()

@@ -463,6 +463,78 @@ class CliTest : public QObject
         QCOMPARE(row.value("title").toString(), sheet.title);
     }
 
+    // A set with sheet bookmarks, two pages without text: every row gives
+    // its bookmark and whether it agrees; the fill names the pages without
+    // text from their bookmarks (one has none and stays skipped), and the
+    // page whose name is drawn as strokes is reported as outlined text.
+    void readWithBookmarks()
+    {
+        const QRectF number(400, 40, 80, 20);
+        const QRectF title(400, 80, 200, 20);
+        Fixtures::Document doc;
+        doc.pages = QList<Fixtures::Page>(4);
+        doc.pages[0].texts = {{QStringLiteral("A-101"), 410, 45, 12},
+                              {QStringLiteral("SITE PLAN"), 410, 85, 12}};
+        doc.pages[1].texts = {{QStringLiteral("A-102"), 410, 45, 12}, {QStringLiteral("ROOF"), 410, 85, 12}};
+        doc.pages[2].drawnTexts = {{QStringLiteral("A-103"), 410, 45, 12},
+                                   {QStringLiteral("SECTIONS"), 410, 85, 12}};
+        // page 3: blank, no bookmark
+        doc.outline = {{QStringLiteral("Sheets"), 0, 0},
+                       {QStringLiteral("A-101 - Site Plan"), 0, 1},
+                       {QStringLiteral("A-102 - Roof Plan"), 1, 1},
+                       {QStringLiteral("A-103 - Sections"), 2, 1}};
+        const QString file = write(QStringLiteral("bookmarked.pdf"), Fixtures::build(doc).bytes);
+        const QString regions = writeJson(QStringLiteral("bookmarked.json"),
+                                          {{"groups", QJsonObject{{"1", pair(number, title)}}}});
+
+        const Result plain = run({QStringLiteral("read"), file, QStringLiteral("--regions"), regions});
+        QCOMPARE(plain.exitCode, 0);
+        QCOMPARE(plain.json().value("rows").toArray(),
+                 QJsonArray({QJsonObject{{"page", 1},
+                                         {"number", "A-101"},
+                                         {"title", "SITE PLAN"},
+                                         {"warning", false},
+                                         {"warningReasons", QJsonArray()},
+                                         {"bookmark", "A-101 - Site Plan"},
+                                         {"bookmarkAgrees", true}},
+                             QJsonObject{{"page", 2},
+                                         {"number", "A-102"},
+                                         {"title", "ROOF"},
+                                         {"warning", false},
+                                         {"warningReasons", QJsonArray()},
+                                         {"bookmark", "A-102 - Roof Plan"},
+                                         {"bookmarkAgrees", false}}}));
+        QCOMPARE(plain.json().value("skipped").toArray(), QJsonArray({3, 4}));
+        QCOMPARE(plain.json().value("outlinedText").toArray(), QJsonArray({3}));
+        QCOMPARE(plain.json().value("message").toString(),
+                 QStringLiteral("1 pages show drawn text in their regions but the PDF carries no text there; "
+                                "enter their names in the table."));
+
+        const Result filled = run({QStringLiteral("read"), file, QStringLiteral("--regions"), regions,
+                                   QStringLiteral("--fill-from-bookmarks")});
+        QCOMPARE(filled.exitCode, 0);
+        const QJsonArray rows = filled.json().value("rows").toArray();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(2).toObject(), (QJsonObject{{"page", 3},
+                                                     {"number", "A-103"},
+                                                     {"title", "Sections"},
+                                                     {"warning", false},
+                                                     {"warningReasons", QJsonArray()},
+                                                     {"bookmark", "A-103 - Sections"},
+                                                     {"bookmarkAgrees", true},
+                                                     {"filledFromBookmark", true}}));
+        QCOMPARE(filled.json().value("skipped").toArray(), QJsonArray({4}));
+        QCOMPARE(filled.json().value("filledFromBookmarks").toInt(), 1);
+
+        // Only pages without text and no bookmark for them: refused, and
+        // the refusal says the regions show drawn text.
+        const Result refused = run({QStringLiteral("read"), file, QStringLiteral("--regions"), regions,
+                                    QStringLiteral("--pages"), QStringLiteral("3")});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("1 pages show drawn text in their regions")),
+                 qPrintable(refused.err));
+    }
+
     // suggest, then read with what it printed: the true names of every
     // sheet with text, the one whose title block sits elsewhere included.
     void suggestThenRead()

@@ -9,7 +9,18 @@
 
 namespace {
 
-enum class Kind { Text, Whitespace, ImageOnly, OneLetter, Empty, NoBreakSpaces, ImageWithText };
+enum class Kind {
+    Text,
+    Whitespace,
+    ImageOnly,
+    OneLetter,
+    Empty,
+    NoBreakSpaces,
+    ImageWithText,
+    ShxCommentsOnly, // stroke-font text with AutoCAD's comments: text
+    DrawnOnly,       // the same strokes without comments: no text
+    OtherComment,    // a square comment of another title: no text
+};
 
 Fixtures::Page pageOf(Kind kind)
 {
@@ -37,6 +48,17 @@ Fixtures::Page pageOf(Kind kind)
         page.image = true;
         page.texts = {{QStringLiteral("S-1"), 50, 50, 10}};
         break;
+    case Kind::ShxCommentsOnly:
+    case Kind::DrawnOnly:
+    case Kind::OtherComment: {
+        const Fixtures::DrawnText drawn{QStringLiteral("A-101"), 500, 40, 12};
+        page.drawnTexts = {drawn};
+        if (kind == Kind::ShxCommentsOnly)
+            page.shxComments = {{drawn.text, Fixtures::drawnBox(drawn)}};
+        if (kind == Kind::OtherComment)
+            page.shxComments = {{drawn.text, Fixtures::drawnBox(drawn), QStringLiteral("Reviewer note")}};
+        break;
+    }
     }
     return page;
 }
@@ -75,6 +97,11 @@ void TestTextScan::findsPagesWithoutText_data()
     QTest::newRow("every page has text")
         << QList<Kind>{Kind::Text, Kind::OneLetter, Kind::ImageWithText} << QSet<int>{};
     QTest::newRow("one blank page") << QList<Kind>{Kind::Empty} << QSet<int>{0};
+    // AutoCAD's SHX text comments carry the text its stroke fonts draw: such
+    // a page has text; strokes alone, or another kind of comment, do not.
+    QTest::newRow("stroke text and comments")
+        << QList<Kind>{Kind::ShxCommentsOnly, Kind::DrawnOnly, Kind::OtherComment, Kind::Text}
+        << QSet<int>{1, 2};
     // Enough pages that both threads take many of them: the set must be
     // the same as a page-by-page scan gives.
     QList<Kind> many;

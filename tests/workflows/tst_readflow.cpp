@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QTemporaryDir>
 
 class ReadFlowTest : public QObject
 {
@@ -69,6 +70,37 @@ class ReadFlowTest : public QObject
         // The other group was not read.
         QCOMPARE(app->rows[sheets.last().page].value("state").toString(), ReviewState::needsRegions);
         QVERIFY(!app->reviewed->isChecked());
+    }
+
+    // Regions that read nothing but show drawn glyphs: said once, after the
+    // summary, and by the review panel for such a page; an empty cell is
+    // not drawn text.
+    void drawnTextIsNamed()
+    {
+        Fixtures::Document doc;
+        doc.pages = QList<Fixtures::Page>(3);
+        for (Fixtures::Page& page : doc.pages)
+            page.texts = {{QStringLiteral("PROJECT 2417"), 40, 40, 10}};
+        doc.pages[0].drawnTexts = {{QStringLiteral("A-101"), 410, 45, 12},
+                                   {QStringLiteral("PLAN"), 410, 85, 12}};
+        doc.pages[1].drawnTexts = {{QStringLiteral("A-102"), 410, 45, 12},
+                                   {QStringLiteral("ROOF"), 410, 85, 12, 0, true}};
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("drawn.pdf")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Fixtures::build(doc).bytes);
+        file.close();
+        QVERIFY(driver->open(file.fileName()));
+        drag(QRectF(400, 40, 80, 20), 0);
+        drag(QRectF(400, 80, 200, 20), 0);
+        read();
+        QVERIFY(driver->waitIdle());
+        QCOMPARE(
+            app->status->text(),
+            QString("Read 3 pages. 3 need an edge/text check. Click any row to inspect its source and "
+                    "regions. 0 no-text pages skipped; manual names kept. 2 pages show drawn text in their "
+                    "regions but the PDF carries no text there; enter their names in the table."));
+        QCOMPARE(app->outlinedPages, QSet<int>({0, 1}));
     }
 
     void readOverwritesTypedNames()
