@@ -667,6 +667,80 @@ std::optional<Suggestion> suggest(const QList<PageInput>& inputs, const Renderer
     return std::nullopt;
 }
 
+std::optional<Suggestion> suggestLike(const QList<PageInput>& pages, const QList<PageInput>& model,
+                                      const Suggestion& found)
+{
+    if (pages.isEmpty() || model.isEmpty())
+        return std::nullopt;
+    QList<SuggestionText::Page> modelTexts;
+    for (const PageInput& input : model)
+        modelTexts.append(SuggestionText::read(input.text, input.displayTransform));
+    // The model's anchors: its furniture, or on a model of one page every
+    // line outside the regions.
+    const QTransform& modelShown = model.first().displayTransform;
+    const QRectF numberShown = modelShown.mapRect(found.number);
+    const QRectF titleShown = modelShown.mapRect(found.title);
+    QList<const SuggestionText::Run*> anchors;
+    const QSet<int> furniture = TitleBlock::furniture(modelTexts).first();
+    for (int r = 0; r < modelTexts.first().runs.size(); ++r) {
+        const SuggestionText::Run& run = modelTexts.first().runs[r];
+        if ((model.size() == 1 || furniture.contains(r)) && !run.display.intersects(numberShown) &&
+            !run.display.intersects(titleShown))
+            anchors.append(&run);
+    }
+    Suggestion result;
+    for (const PageInput& input : pages) {
+        const SuggestionText::Page text = SuggestionText::read(input.text, input.displayTransform);
+        if (text.glyphs.isEmpty())
+            continue;
+        ++result.pagesWithText;
+        // Offsets at which an anchor's text stands on this page.
+        QList<QPointF> offsets;
+        for (const SuggestionText::Run* anchor : std::as_const(anchors)) {
+            for (const SuggestionText::Run& run : text.runs) {
+                if (run.words == anchor->words && std::abs(run.height - anchor->height) <= 0.1 * anchor->height)
+                    offsets.append(run.display.topLeft() - anchor->display.topLeft());
+            }
+        }
+        std::optional<QPointF> best;
+        int bestVotes = 1;
+        for (const QPointF& o : std::as_const(offsets)) {
+            const int votes = int(std::count_if(offsets.begin(), offsets.end(), [&](const QPointF& p) {
+                return std::abs(p.x() - o.x()) <= 1 && std::abs(p.y() - o.y()) <= 1;
+            }));
+            if (votes > bestVotes) {
+                best = o;
+                bestVotes = votes;
+            }
+        }
+        if (!best)
+            continue;
+        const QTransform toUser = input.displayTransform.inverted();
+        const Region number = toUser.mapRect(numberShown.translated(*best)).intersected(input.cropBox);
+        const Region title = toUser.mapRect(titleShown.translated(*best)).intersected(input.cropBox);
+        const DocumentSafety::RegionText n = DocumentSafety::read(input.text, input.cropBox, number);
+        const DocumentSafety::RegionText t = DocumentSafety::read(input.text, input.cropBox, title);
+        // The one rule for whether a suggestion would warn: as the read judges.
+        QString readNumber, readTitle;
+        if (n.text.isEmpty() || t.text.isEmpty() || !readsCleanly(input, number, n.text, &readNumber) ||
+            !readsCleanly(input, title, t.text, &readTitle))
+            continue;
+        if (result.pagesRead == 0) {
+            result.number = number;
+            result.title = title;
+            result.examplePage = input.index;
+            result.exampleNumber = readNumber;
+            result.exampleTitle = readTitle;
+        } else if (number != result.number || title != result.title) {
+            continue; // pages of one group share one layout and one offset
+        }
+        ++result.pagesRead;
+    }
+    if (result.pagesRead == 0 || result.pagesRead < std::ceil(0.7 * result.pagesWithText))
+        return std::nullopt;
+    return result;
+}
+
 QList<int> spread(const QList<int>& pages, int limit)
 {
     if (pages.size() <= limit || limit <= 0)
@@ -680,6 +754,45 @@ QList<int> spread(const QList<int>& pages, int limit)
     return chosen;
 }
 
+namespace {
+
+// The text layers of `pages`, taken as suggestFor() takes them.
+QList<PageInput> inputsFor(const PdfDocument& document, const QList<int>& pages, const WorkCancellation& cancel,
+                           const Progress& progress, const KeptTextLayers& kept)
+{
+    std::vector<PageInput> inputs(size_t(pages.size()));
+    PageParallel::run(
+        document, int(pages.size()), cancel, progress,
+        [&](int position, const PdfDocument& own) {
+            const std::optional<PdfPage> page = own.page(pages.at(position));
+            if (!page)
+                throw DrawingWorkflow::failure(QStringLiteral("The source PDF could not be read."));
+            PageInput& input = inputs[size_t(position)];
+            input.index = pages.at(position);
+            input.text = KeptLayers::layerOf(*page, kept, cancel);
+            input.displayTransform = page->displayTransform();
+            input.cropBox = page->cropBox();
+        },
+        KeptLayers::coverAll(pages, kept) ? 1 : PageParallel::defaultThreads());
+    return QList<PageInput>(inputs.begin(), inputs.end());
+}
+
+} // namespace
+
+std::optional<Suggestion> suggestLikeFor(const QByteArray& data, const QList<int>& pages,
+                                         const QList<int>& modelPages, const Suggestion& found,
+                                         const WorkCancellation& cancel, const KeptTextLayers& kept)
+{
+    cancel.check();
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
+    if (!document)
+        throw DrawingWorkflow::failure(QStringLiteral("The source PDF could not be read."));
+    const QList<PageInput> inputs = inputsFor(*document, spread(pages), cancel, {}, kept);
+    const QList<PageInput> model = inputsFor(*document, spread(modelPages, 5), cancel, {}, kept);
+    cancel.check();
+    return suggestLike(inputs, model, found);
+}
+
 std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
                                      const WorkCancellation& cancel, const Progress& progress,
                                      const KeptTextLayers& kept)
@@ -689,22 +802,7 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
     const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
     if (!document)
         throw DrawingWorkflow::failure(couldNotRead);
-    const QList<int> chosen = spread(pages);
-    // One slot per position, so both threads write apart from each other.
-    std::vector<PageInput> inputs(size_t(chosen.size()));
-    PageParallel::run(
-        *document, int(chosen.size()), cancel, progress,
-        [&](int position, const PdfDocument& own) {
-            const std::optional<PdfPage> page = own.page(chosen.at(position));
-            if (!page)
-                throw DrawingWorkflow::failure(couldNotRead);
-            PageInput& input = inputs[size_t(position)];
-            input.index = chosen.at(position);
-            input.text = KeptLayers::layerOf(*page, kept, cancel);
-            input.displayTransform = page->displayTransform();
-            input.cropBox = page->cropBox();
-        },
-        KeptLayers::coverAll(chosen, kept) ? 1 : PageParallel::defaultThreads());
+    const QList<PageInput> inputs = inputsFor(*document, spread(pages), cancel, progress, kept);
     cancel.check();
     // One area of one page is rendered, through the same document on this
     // thread, to find the title block's ruled lines.
@@ -715,7 +813,7 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
             return QImage();
         return page->renderRegion(userRect, dpi, [&cancel] { return cancel.isCancelled(); });
     };
-    std::optional<Suggestion> found = suggest(QList<PageInput>(inputs.begin(), inputs.end()), render);
+    std::optional<Suggestion> found = suggest(inputs, render);
     cancel.check();
     return found;
 }

@@ -75,6 +75,18 @@ using Renderer = std::function<QImage(int index, const QRectF& userRect, double 
 // Pure but for `render`; any thread; never throws.
 std::optional<Suggestion> suggest(const QList<PageInput>& pages, const Renderer& render = {});
 
+// Regions for `pages` (a group, or one page, where nothing is found by
+// itself: a single sheet without captions) carried over from another
+// group `model` whose suggestion is `found`: the lines alike on the model's
+// pages (firm, client, captions) are looked for on `pages`, and where at
+// least two of them stand at one common offset from where they stand on
+// the model, the regions move by that offset (display space, so that a
+// rotated or larger sheet with the same block fits too). Offered only when
+// the moved regions read a number and a title on most of `pages` with no
+// edge warning. Pure; any thread; never throws.
+std::optional<Suggestion> suggestLike(const QList<PageInput>& pages, const QList<PageInput>& model,
+                                      const Suggestion& found);
+
 // At most this many pages of a group are looked at, spread over the group:
 // enough to tell what changes from page to page, and a bounded cost.
 inline constexpr int pageLimit = 40;
@@ -92,5 +104,12 @@ QList<int> spread(const QList<int>& pages, int limit = pageLimit);
 std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
                                      const WorkCancellation& cancel, const Progress& progress = {},
                                      const KeptTextLayers& kept = {});
+
+// suggestLike() on the worker: takes the text layers of spread(pages) and
+// of up to five of `modelPages` as suggestFor() does. Throws as
+// suggestFor() does.
+std::optional<Suggestion> suggestLikeFor(const QByteArray& data, const QList<int>& pages,
+                                         const QList<int>& modelPages, const Suggestion& found,
+                                         const WorkCancellation& cancel, const KeptTextLayers& kept = {});
 
 } // namespace RegionSuggestion
