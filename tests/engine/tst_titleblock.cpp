@@ -53,7 +53,7 @@ class TestTitleBlock : public QObject
             painter.fillRect(200, 10, 2, 280, Qt::black); // vertical bar
             painter.fillRect(30, 150, 120, 40, Qt::black); // filled block
             painter.fillRect(250, 200, 40, 3, Qt::black);  // a glyph's bar: 20 pt
-            painter.fillRect(20, 250, 360, 1, QColor(220, 220, 220)); // faint shading
+            painter.fillRect(220, 250, 160, 1, QColor(220, 220, 220)); // faint shading
         }
         // Two pixels a point, the area starting at (100, 50).
         const Rules rules = TitleBlock::rulesFrom(image, QRectF(100, 50, 200, 150));
