@@ -55,6 +55,16 @@ std::optional<RegionSuggestion::Suggestion> Session::suggest(const QByteArray& b
     });
 }
 
+std::optional<RegionSuggestion::Suggestion> Session::suggestLike(const QByteArray& bytes, const QList<int>& pages,
+                                                                 const QList<int>& modelPages,
+                                                                 const RegionSuggestion::Suggestion& found,
+                                                                 const KeptTextLayers& kept)
+{
+    return guarded(QStringLiteral("Suggestion failed: "), QStringLiteral("Suggestion cancelled."), [&] {
+        return RegionSuggestion::suggestLikeFor(bytes, pages, modelPages, found, m_token, kept);
+    });
+}
+
 std::filesystem::path Session::exportRows(const QByteArray& bytes, const QList<ReviewRow>& rows,
                                           const std::filesystem::path& parent)
 {

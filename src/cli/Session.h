@@ -43,6 +43,13 @@ class Session
     // CliFailure: "Suggestion failed: " + message, or cancelled.
     std::optional<RegionSuggestion::Suggestion> suggest(const QByteArray& bytes, const QList<int>& pages,
                                                         const KeptTextLayers& kept = {});
+    // RegionSuggestion::suggestLikeFor: `pages` given the regions `found`
+    // of the group of `modelPages`, moved to where its title block stands.
+    // Throws as suggest().
+    std::optional<RegionSuggestion::Suggestion> suggestLike(const QByteArray& bytes, const QList<int>& pages,
+                                                            const QList<int>& modelPages,
+                                                            const RegionSuggestion::Suggestion& found,
+                                                            const KeptTextLayers& kept = {});
 
     // DocumentSafety::exportSheets with a document opened afresh from
     // `bytes`; returns the export folder's absolute path. Throws

@@ -4,6 +4,7 @@
 #include "KeptLayers.h"
 #include "PageParallel.h"
 #include "SuggestionText.h"
+#include "TitleBlock.h"
 
 #include <QSet>
 
@@ -27,6 +28,7 @@ struct Analysed
 {
     const PageInput* input = nullptr;
     SuggestionText::Page page;
+    QSet<int> furniture; // runs that stand alike on every page
 };
 
 // A candidate on one page: a piece for a number, a block of stacked
@@ -96,38 +98,7 @@ double gapBetween(const QRectF& a, const QRectF& b)
     return std::hypot(dx, dy);
 }
 
-// The label that names the text in `box` (display space, first line
-// `height` high): the one in front of it on its own line, else the nearest
-// label above it or to its left, else one just below it.
-Label nearestLabel(const SuggestionText::Page& page, const QRectF& box, double height, Label inlineLabel)
-{
-    if (inlineLabel != Label::None)
-        return inlineLabel;
-    Label best = Label::None;
-    double bestDistance = 0;
-    for (const SuggestionText::Run& run : page.runs) {
-        if (!run.isLabel())
-            continue;
-        const QRectF& l = run.display;
-        const double big = std::max(height, run.height);
-        const bool across = overlapsAcross(l.left(), l.right(), box.left() - height, box.right() + height);
-        std::optional<double> distance;
-        if (across && l.bottom() <= box.top() + 0.25 * height && box.top() - l.bottom() <= 2.5 * big)
-            distance = box.top() - l.bottom();
-        else if (std::abs(l.center().y() - (box.top() + height / 2)) <= 0.6 * big &&
-                 l.right() <= box.left() + 0.25 * height && box.left() - l.right() <= 10 * big)
-            distance = box.left() - l.right();
-        else if (across && l.top() >= box.bottom() - 0.25 * height && l.top() - box.bottom() <= 1.5 * big)
-            distance = l.top() - box.bottom() + 2 * big;
-        if (distance && (best == Label::None || *distance < bestDistance)) {
-            best = run.leadLabel;
-            bestDistance = *distance;
-        }
-    }
-    return best;
-}
-
-Candidate fromPiece(const Analysed& page, int position, const Piece& piece)
+Candidate fromPiece(const Analysed& page, int position, const Piece& piece, const TitleBlock::Rules& rules = {})
 {
     Candidate c;
     c.page = position;
@@ -136,7 +107,7 @@ Candidate fromPiece(const Analysed& page, int position, const Piece& piece)
     c.display = piece.display;
     c.user = piece.user;
     c.height = piece.height;
-    c.label = nearestLabel(page.page, piece.display, piece.height, piece.inlineLabel);
+    c.label = TitleBlock::captionOf(page.page, piece.display, piece.height, piece.inlineLabel, rules);
     return c;
 }
 
@@ -193,6 +164,28 @@ QRectF sheetOf(const QList<Analysed>& pages)
     return pages.first().input->displayTransform.mapRect(pages.first().input->cropBox);
 }
 
+// The page number in `piece`, when it is one: the whole piece ("3",
+// "3/4"), or the first word of "3 of 11".
+std::optional<Piece> pageNumberOf(const Piece& piece)
+{
+    if (SuggestionText::looksLikePageNumber(piece.text))
+        return piece;
+    const QStringList words = piece.text.split(QLatin1Char(' '));
+    if (words.size() != 3 || words[1].compare(QStringLiteral("of"), Qt::CaseInsensitive) != 0 ||
+        !SuggestionText::looksLikePageNumber(words[0]) || !SuggestionText::looksLikePageNumber(words[2]))
+        return std::nullopt;
+    Piece first = piece;
+    first.text = words[0];
+    first.glyphs = piece.glyphs.mid(0, words[0].size());
+    first.display = QRectF();
+    first.user = QRectF();
+    for (const Glyph& g : std::as_const(first.glyphs)) {
+        first.display = first.display.isNull() ? g.display : first.display.united(g.display);
+        first.user = first.user.isNull() ? g.user : first.user.united(g.user);
+    }
+    return first;
+}
+
 // The places that may hold the sheet number, best first.
 QList<Slot> numberSlots(const QList<Analysed>& pages, int pagesWithText)
 {
@@ -203,6 +196,12 @@ QList<Slot> numberSlots(const QList<Analysed>& pages, int pagesWithText)
                 continue;
             if (SuggestionText::looksLikeNumber(piece.text)) {
                 candidates.append(fromPiece(pages[p], p, piece));
+            } else if (const std::optional<Piece> page = pageNumberOf(piece)) {
+                // Schematic and mechanical blocks number their sheets as
+                // pages: only a caption makes such a number the sheet's.
+                const Candidate c = fromPiece(pages[p], p, *page);
+                if (c.label == Label::Number)
+                    candidates.append(c);
             } else if (SuggestionText::looksLikeNumber(piece.text, SuggestionText::longestCaptionedNumber)) {
                 // A long code counts only under its caption.
                 const Candidate c = fromPiece(pages[p], p, piece);
@@ -255,8 +254,13 @@ QList<Slot> numberSlots(const QList<Analysed>& pages, int pagesWithText)
 }
 
 // Stacks of pieces on one page: lines of similar height, aligned on their
-// left edges or centres, each close under the one before.
-QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& exclude)
+// left edges, centres or right edges, each close under the one before,
+// with no ruled line between them (a person reads one cell). Furniture
+// (lines alike on every page) never starts a title, since the client,
+// project and address above a title are not part of it; it may end one
+// ("... CURB RAMP SLOPE CHECK" under a street name), and a title caption
+// makes it a title like any other line.
+QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& exclude, const TitleBlock::Rules& rules)
 {
     QList<const Piece*> pieces;
     for (const Piece& piece : page.page.pieces) {
@@ -269,6 +273,11 @@ QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& excl
     }
     std::sort(pieces.begin(), pieces.end(),
               [](const Piece* a, const Piece* b) { return a->display.top() < b->display.top(); });
+    const auto furnitureOf = [&](const Piece* piece) {
+        return page.furniture.contains(piece->run) &&
+               TitleBlock::captionOf(page.page, piece->display, piece->height, piece->inlineLabel, rules) !=
+                   Label::Title;
+    };
     QList<QList<const Piece*>> stacks;
     for (const Piece* piece : std::as_const(pieces)) {
         const double h = piece->height;
@@ -277,9 +286,10 @@ QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& excl
             const Piece* last = stack.last();
             const double gap = piece->display.top() - last->display.bottom();
             const bool aligned = std::abs(piece->display.left() - last->display.left()) <= h ||
-                                 std::abs(piece->display.center().x() - last->display.center().x()) <= h;
+                                 std::abs(piece->display.center().x() - last->display.center().x()) <= h ||
+                                 std::abs(piece->display.right() - last->display.right()) <= h;
             if (similarHeights(h, last->height, 1.3) && gap >= -0.3 * h && gap <= 0.9 * h && aligned &&
-                piece->inlineLabel == Label::None) {
+                piece->inlineLabel == Label::None && !rules.separates(last->display, piece->display)) {
                 joined = &stack;
                 break;
             }
@@ -290,8 +300,12 @@ QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& excl
             stacks.append({piece});
     }
     QList<Candidate> blocks;
-    for (const QList<const Piece*>& stack : std::as_const(stacks)) {
-        Candidate c = fromPiece(page, position, *stack.first());
+    for (QList<const Piece*> stack : std::as_const(stacks)) {
+        while (!stack.isEmpty() && furnitureOf(stack.first()))
+            stack.removeFirst();
+        if (stack.isEmpty())
+            continue;
+        Candidate c = fromPiece(page, position, *stack.first(), rules);
         for (qsizetype i = 1; i < stack.size(); ++i) {
             c.text += QLatin1Char(' ') + stack[i]->text;
             c.glyphs += stack[i]->glyphs;
@@ -303,7 +317,8 @@ QList<Candidate> blocksOf(const Analysed& page, int position, const QRectF& excl
     return blocks;
 }
 
-std::optional<Slot> titleSlot(const QList<Analysed>& pages, int pagesWithText, const Slot& number)
+std::optional<Slot> titleSlot(const QList<Analysed>& pages, int pagesWithText, const Slot& number,
+                              const TitleBlock::Rules& rules)
 {
     QList<QRectF> numberOn(pages.size());
     for (const Candidate& c : number.members)
@@ -312,7 +327,7 @@ std::optional<Slot> titleSlot(const QList<Analysed>& pages, int pagesWithText, c
     QList<Candidate> candidates;
     for (int p = 0; p < pages.size(); ++p) {
         // On a page without the number, keep clear of where it sits elsewhere.
-        candidates += blocksOf(pages[p], p, numberOn[p].isNull() ? numberArea : numberOn[p]);
+        candidates += blocksOf(pages[p], p, numberOn[p].isNull() ? numberArea : numberOn[p], rules);
     }
     QList<Slot> slots = recurring(
         slotsOf(candidates,
@@ -363,20 +378,105 @@ QString squeezed(const QString& text)
     return out;
 }
 
+// Whether another line's text stands inside `member`'s box on some page:
+// a value that runs over other text (a long title across a date) cannot
+// be held by a region on its own, and would drag the region over that
+// text on every other page.
+bool runsOverOtherText(const Candidate& member, const Slot& slot, const QList<Analysed>& pages)
+{
+    for (int p = 0; p < pages.size(); ++p) {
+        QSet<int> own;
+        for (const Candidate& c : slot.members) {
+            if (c.page == p) {
+                for (const Glyph& g : c.glyphs)
+                    own.insert(g.id);
+            }
+        }
+        for (const Glyph& g : pages[p].page.glyphs) {
+            if (!own.contains(g.id) && member.display.contains(g.display.center()))
+                return true;
+        }
+    }
+    return false;
+}
+
 // The region around every member of `slot` (user space), grown by a
-// margin and then kept clear of every other character of the pages and of
-// `keepOut`, so that it reads just the member on each page.
-Region regionFor(const Slot& slot, const QList<Analysed>& pages, const QRectF& keepOut)
+// margin, out to the ruled lines of its cell where they are near, and then
+// kept clear of every other character of the pages and of `keepOut`, so
+// that it reads just the member on each page. It never crosses a ruled
+// line around its text. A title region also reaches out along the way its
+// lines are aligned (right of left-aligned lines, both ways from centred
+// ones), so that a page with a longer title than those looked at still
+// reads whole.
+Region regionFor(const Slot& slot, const QList<Analysed>& pages, const QRectF& keepOut,
+                 const TitleBlock::Rules& rules, bool title)
 {
     // Other text this close outside a region makes the read ask for an
     // edge check (2 pt), plus a little room for rounding.
     constexpr double clearance = 2.5;
+    // How far inside a ruled line a region stops: lines are drawn up to a
+    // point or so thick.
+    constexpr double insideRule = 1.5;
     QRectF tight;
-    for (const Candidate& c : slot.members)
-        tight = tight.isNull() ? c.user : tight.united(c.user);
-    const double margin = std::clamp(0.35 * slot.medianHeight(), 2.0, 8.0);
-    double left = tight.left() - margin, right = tight.right() + margin;
-    double low = tight.top() - margin, high = tight.bottom() + margin;
+    QRectF shown; // the same, as displayed
+    QList<const Candidate*> held;
+    for (const Candidate& c : slot.members) {
+        if (!runsOverOtherText(c, slot, pages))
+            held.append(&c);
+    }
+    if (held.isEmpty()) {
+        for (const Candidate& c : slot.members)
+            held.append(&c);
+    }
+    for (const Candidate* c : std::as_const(held)) {
+        tight = tight.isNull() ? c->user : tight.united(c->user);
+        shown = shown.isNull() ? c->display : shown.united(c->display);
+    }
+    const QTransform& toDisplay = pages.first().input->displayTransform;
+    const QTransform toUser = toDisplay.inverted();
+    const double h = slot.medianHeight();
+    const double margin = std::clamp(0.35 * h, 2.0, 8.0);
+    QRectF want = shown.adjusted(-margin, -margin, margin, margin);
+    if (title) {
+        double lefts = 0, rights = 0, centres = 0;
+        double minLeft = shown.right(), maxLeft = shown.left(), minRight = shown.right(),
+               maxRight = shown.left(), minCentre = shown.right(), maxCentre = shown.left();
+        for (const Candidate* c : std::as_const(held)) {
+            minLeft = std::min(minLeft, c->display.left());
+            maxLeft = std::max(maxLeft, c->display.left());
+            minRight = std::min(minRight, c->display.right());
+            maxRight = std::max(maxRight, c->display.right());
+            minCentre = std::min(minCentre, c->display.center().x());
+            maxCentre = std::max(maxCentre, c->display.center().x());
+        }
+        lefts = maxLeft - minLeft;
+        rights = maxRight - minRight;
+        centres = maxCentre - minCentre;
+        const double reach = 0.5 * shown.width();
+        if (lefts <= 0.3 * h && lefts <= rights)
+            want.setRight(want.right() + reach);
+        else if (rights <= 0.3 * h && rights < lefts)
+            want.setLeft(want.left() - reach);
+        else if (centres <= 0.3 * h) {
+            want.setLeft(want.left() - reach / 2);
+            want.setRight(want.right() + reach / 2);
+        }
+    }
+    // Out to the cell's ruled lines, and never across them.
+    const TitleBlock::Rules::Cell cell =
+        rules.cellAround(shown, std::max({shown.width(), shown.height(), 4 * h}));
+    if (cell.left)
+        want.setLeft(*cell.left + insideRule);
+    if (cell.right)
+        want.setRight(*cell.right - insideRule);
+    if (cell.top)
+        want.setTop(*cell.top + insideRule);
+    if (cell.bottom)
+        want.setBottom(*cell.bottom - insideRule);
+    want = want.united(shown);
+    const QRectF start = toUser.mapRect(want);
+    double left = start.left(), right = start.right();
+    double low = start.top(), high = start.bottom();
 
     const auto keepClear = [&](const QRectF& other) {
         const QRectF region(QPointF(left, low), QPointF(right, high));
@@ -452,11 +552,22 @@ Region regionFor(const Slot& slot, const QList<Analysed>& pages, const QRectF& k
 // The regions of a number and a title place, read back as the read does:
 // a page counts when both give exactly what was found there. Nothing when
 // they overlap or read back on no page.
-std::optional<Suggestion> checked(const Slot& number, const Slot& title, const QList<Analysed>& pages)
+// Whether `region` on `input` reads `expected` (spaces aside) with no edge
+// warning. The one place that judges whether a suggestion would warn, so
+// that it judges as the read does, whatever rule the read follows.
+bool readsCleanly(const PageInput& input, const Region& region, const QString& expected, QString* read)
+{
+    const DocumentSafety::RegionText got = DocumentSafety::read(input.text, input.cropBox, region);
+    *read = got.text;
+    return !got.warning && squeezed(got.text) == squeezed(expected);
+}
+
+std::optional<Suggestion> checked(const Slot& number, const Slot& title, const QList<Analysed>& pages,
+                                  const TitleBlock::Rules& rules)
 {
     Suggestion result;
-    result.number = regionFor(number, pages, QRectF());
-    result.title = regionFor(title, pages, result.number.adjusted(-0.5, -0.5, 0.5, 0.5));
+    result.number = regionFor(number, pages, QRectF(), rules, false);
+    result.title = regionFor(title, pages, result.number.adjusted(-0.5, -0.5, 0.5, 0.5), rules, true);
     if (result.number.intersects(result.title) || result.number.isEmpty() || result.title.isEmpty())
         return std::nullopt;
     result.pagesWithText = int(pages.size());
@@ -470,9 +581,9 @@ std::optional<Suggestion> checked(const Slot& number, const Slot& title, const Q
         if (numbers[p].isEmpty() || titles[p].isEmpty())
             continue;
         const PageInput& input = *pages[p].input;
-        const QString readNumber = DocumentSafety::read(input.text, input.cropBox, result.number).text;
-        const QString readTitle = DocumentSafety::read(input.text, input.cropBox, result.title).text;
-        if (squeezed(readNumber) != squeezed(numbers[p]) || squeezed(readTitle) != squeezed(titles[p]))
+        QString readNumber, readTitle;
+        if (!readsCleanly(input, result.number, numbers[p], &readNumber) ||
+            !readsCleanly(input, result.title, titles[p], &readTitle))
             continue;
         if (result.pagesRead++ == 0) {
             result.examplePage = input.index;
@@ -480,24 +591,57 @@ std::optional<Suggestion> checked(const Slot& number, const Slot& title, const Q
             result.exampleTitle = readTitle;
         }
     }
-    if (result.pagesRead == 0)
+    // A suggestion that would warn, or read other text, on many of the
+    // pages is not offered: most pages must read cleanly.
+    if (result.pagesRead == 0 || result.pagesRead < std::ceil(0.7 * result.pagesWithText))
         return std::nullopt;
     return result;
 }
 
+TitleBlock::Rules rulesNear(const QList<Slot>& numbers, const QList<Analysed>& pages, const Renderer& render)
+{
+    if (!render || numbers.isEmpty())
+        return {};
+    QRectF around;
+    for (qsizetype i = 0; i < std::min<qsizetype>(numbers.size(), 3); ++i)
+        around = around.isNull() ? numbers[i].display() : around.united(numbers[i].display());
+    const QRectF sheet = sheetOf(pages);
+    const double grow = 0.3 * std::max(sheet.width(), sheet.height());
+    around = around.adjusted(-grow, -grow, grow, grow).intersected(sheet);
+    // Rulings are the same on every page of the group: one page shows them.
+    const PageInput& first = *pages.first().input;
+    const QRectF user = first.displayTransform.inverted().mapRect(around);
+    constexpr double dpi = 72;
+    const QImage image = render(first.index, user, dpi);
+    if (image.isNull())
+        return {};
+    // The image starts at the whole pixel at or before the area's corner.
+    const double scale = dpi / 72;
+    const QPointF origin(std::floor(around.left() * scale) / scale, std::floor(around.top() * scale) / scale);
+    return TitleBlock::rulesFrom(image, QRectF(origin, QSizeF(image.width() / scale, image.height() / scale)));
+}
+
 } // namespace
 
-std::optional<Suggestion> suggest(const QList<PageInput>& inputs)
+std::optional<Suggestion> suggest(const QList<PageInput>& inputs, const Renderer& render)
 {
     QList<Analysed> pages;
     for (const PageInput& input : inputs) {
-        Analysed a{&input, SuggestionText::read(input.text, input.displayTransform)};
+        Analysed a{&input, SuggestionText::read(input.text, input.displayTransform), {}};
         if (!a.page.glyphs.isEmpty())
             pages.append(std::move(a));
     }
     if (pages.isEmpty())
         return std::nullopt;
     const int withText = int(pages.size());
+    {
+        QList<SuggestionText::Page> texts;
+        for (const Analysed& a : std::as_const(pages))
+            texts.append(a.page);
+        const QList<QSet<int>> furniture = TitleBlock::furniture(texts);
+        for (int p = 0; p < pages.size(); ++p)
+            pages[p].furniture = furniture[p];
+    }
 
     // The number and the title are judged together: a number with no
     // title near it loses to a slightly weaker one that has one.
@@ -508,18 +652,93 @@ std::optional<Suggestion> suggest(const QList<PageInput>& inputs)
     };
     QList<Pair> pairs;
     const QList<Slot> numbers = numberSlots(pages, withText);
+    const TitleBlock::Rules rules = rulesNear(numbers, pages, render);
     for (qsizetype i = 0; i < std::min<qsizetype>(numbers.size(), 3); ++i) {
-        if (const std::optional<Slot> title = titleSlot(pages, withText, numbers[i]))
+        if (const std::optional<Slot> title = titleSlot(pages, withText, numbers[i], rules))
             pairs.append({numbers[i], *title});
     }
     std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
         return a.number.score + a.title.score > b.number.score + b.title.score;
     });
     for (const Pair& pair : std::as_const(pairs)) {
-        if (std::optional<Suggestion> result = checked(pair.number, pair.title, pages))
+        if (std::optional<Suggestion> result = checked(pair.number, pair.title, pages, rules))
             return result;
     }
     return std::nullopt;
+}
+
+std::optional<Suggestion> suggestLike(const QList<PageInput>& pages, const QList<PageInput>& model,
+                                      const Suggestion& found)
+{
+    if (pages.isEmpty() || model.isEmpty())
+        return std::nullopt;
+    QList<SuggestionText::Page> modelTexts;
+    for (const PageInput& input : model)
+        modelTexts.append(SuggestionText::read(input.text, input.displayTransform));
+    // The model's anchors: its furniture, or on a model of one page every
+    // line outside the regions.
+    const QTransform& modelShown = model.first().displayTransform;
+    const QRectF numberShown = modelShown.mapRect(found.number);
+    const QRectF titleShown = modelShown.mapRect(found.title);
+    QList<const SuggestionText::Run*> anchors;
+    const QSet<int> furniture = TitleBlock::furniture(modelTexts).first();
+    for (int r = 0; r < modelTexts.first().runs.size(); ++r) {
+        const SuggestionText::Run& run = modelTexts.first().runs[r];
+        if ((model.size() == 1 || furniture.contains(r)) && !run.display.intersects(numberShown) &&
+            !run.display.intersects(titleShown))
+            anchors.append(&run);
+    }
+    Suggestion result;
+    for (const PageInput& input : pages) {
+        const SuggestionText::Page text = SuggestionText::read(input.text, input.displayTransform);
+        if (text.glyphs.isEmpty())
+            continue;
+        ++result.pagesWithText;
+        // Offsets at which an anchor's text stands on this page.
+        QList<QPointF> offsets;
+        for (const SuggestionText::Run* anchor : std::as_const(anchors)) {
+            for (const SuggestionText::Run& run : text.runs) {
+                if (run.words == anchor->words && std::abs(run.height - anchor->height) <= 0.1 * anchor->height)
+                    offsets.append(run.display.topLeft() - anchor->display.topLeft());
+            }
+        }
+        std::optional<QPointF> best;
+        int bestVotes = 1;
+        for (const QPointF& o : std::as_const(offsets)) {
+            const int votes = int(std::count_if(offsets.begin(), offsets.end(), [&](const QPointF& p) {
+                return std::abs(p.x() - o.x()) <= 1 && std::abs(p.y() - o.y()) <= 1;
+            }));
+            if (votes > bestVotes) {
+                best = o;
+                bestVotes = votes;
+            }
+        }
+        if (!best)
+            continue;
+        const QTransform toUser = input.displayTransform.inverted();
+        const Region number = toUser.mapRect(numberShown.translated(*best)).intersected(input.cropBox);
+        const Region title = toUser.mapRect(titleShown.translated(*best)).intersected(input.cropBox);
+        const DocumentSafety::RegionText n = DocumentSafety::read(input.text, input.cropBox, number);
+        const DocumentSafety::RegionText t = DocumentSafety::read(input.text, input.cropBox, title);
+        // The one rule for whether a suggestion would warn: as the read judges.
+        QString readNumber, readTitle;
+        if (n.text.isEmpty() || t.text.isEmpty() || !readsCleanly(input, number, n.text, &readNumber) ||
+            !readsCleanly(input, title, t.text, &readTitle))
+            continue;
+        if (result.pagesRead == 0) {
+            result.number = number;
+            result.title = title;
+            result.examplePage = input.index;
+            result.exampleNumber = readNumber;
+            result.exampleTitle = readTitle;
+        } else if (number != result.number || title != result.title) {
+            continue; // pages of one group share one layout and one offset
+        }
+        ++result.pagesRead;
+    }
+    if (result.pagesRead == 0 || result.pagesRead < std::ceil(0.7 * result.pagesWithText))
+        return std::nullopt;
+    return result;
 }
 
 QList<int> spread(const QList<int>& pages, int limit)
@@ -535,6 +754,45 @@ QList<int> spread(const QList<int>& pages, int limit)
     return chosen;
 }
 
+namespace {
+
+// The text layers of `pages`, taken as suggestFor() takes them.
+QList<PageInput> inputsFor(const PdfDocument& document, const QList<int>& pages, const WorkCancellation& cancel,
+                           const Progress& progress, const KeptTextLayers& kept)
+{
+    std::vector<PageInput> inputs(size_t(pages.size()));
+    PageParallel::run(
+        document, int(pages.size()), cancel, progress,
+        [&](int position, const PdfDocument& own) {
+            const std::optional<PdfPage> page = own.page(pages.at(position));
+            if (!page)
+                throw DrawingWorkflow::failure(QStringLiteral("The source PDF could not be read."));
+            PageInput& input = inputs[size_t(position)];
+            input.index = pages.at(position);
+            input.text = KeptLayers::layerOf(*page, kept, cancel);
+            input.displayTransform = page->displayTransform();
+            input.cropBox = page->cropBox();
+        },
+        KeptLayers::coverAll(pages, kept) ? 1 : PageParallel::defaultThreads());
+    return QList<PageInput>(inputs.begin(), inputs.end());
+}
+
+} // namespace
+
+std::optional<Suggestion> suggestLikeFor(const QByteArray& data, const QList<int>& pages,
+                                         const QList<int>& modelPages, const Suggestion& found,
+                                         const WorkCancellation& cancel, const KeptTextLayers& kept)
+{
+    cancel.check();
+    const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
+    if (!document)
+        throw DrawingWorkflow::failure(QStringLiteral("The source PDF could not be read."));
+    const QList<PageInput> inputs = inputsFor(*document, spread(pages), cancel, {}, kept);
+    const QList<PageInput> model = inputsFor(*document, spread(modelPages, 5), cancel, {}, kept);
+    cancel.check();
+    return suggestLike(inputs, model, found);
+}
+
 std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
                                      const WorkCancellation& cancel, const Progress& progress,
                                      const KeptTextLayers& kept)
@@ -544,24 +802,20 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
     const std::unique_ptr<PdfDocument> document = PdfDocument::open(data);
     if (!document)
         throw DrawingWorkflow::failure(couldNotRead);
-    const QList<int> chosen = spread(pages);
-    // One slot per position, so both threads write apart from each other.
-    std::vector<PageInput> inputs(size_t(chosen.size()));
-    PageParallel::run(
-        *document, int(chosen.size()), cancel, progress,
-        [&](int position, const PdfDocument& own) {
-            const std::optional<PdfPage> page = own.page(chosen.at(position));
-            if (!page)
-                throw DrawingWorkflow::failure(couldNotRead);
-            PageInput& input = inputs[size_t(position)];
-            input.index = chosen.at(position);
-            input.text = KeptLayers::layerOf(*page, kept, cancel);
-            input.displayTransform = page->displayTransform();
-            input.cropBox = page->cropBox();
-        },
-        KeptLayers::coverAll(chosen, kept) ? 1 : PageParallel::defaultThreads());
+    const QList<PageInput> inputs = inputsFor(*document, spread(pages), cancel, progress, kept);
     cancel.check();
-    return suggest(QList<PageInput>(inputs.begin(), inputs.end()));
+    // One area of one page is rendered, through the same document on this
+    // thread, to find the title block's ruled lines.
+    const Renderer render = [&](int index, const QRectF& userRect, double dpi) {
+        cancel.check();
+        const std::optional<PdfPage> page = document->page(index);
+        if (!page)
+            return QImage();
+        return page->renderRegion(userRect, dpi, [&cancel] { return cancel.isCancelled(); });
+    };
+    std::optional<Suggestion> found = suggest(inputs, render);
+    cancel.check();
+    return found;
 }
 
 } // namespace RegionSuggestion

@@ -16,19 +16,26 @@
 // of one page cannot show what changes, so there only a value captioned
 // as a number and one captioned as a title are suggested; where most
 // pages caption their title, only captioned text is taken as the title.
-// Each region covers what was found on every page, with a
-// margin that keeps other text outside its edges, and is checked by reading
-// it back as the read does.
+// The title block is read as a person reads it (TitleBlock): a region
+// stays inside the cell its text sits in, never crossing a ruled line
+// around it; lines that are alike on every page (firm, client, address,
+// captions) never start a title. Each region covers what was found on
+// every page, with a margin that keeps other text outside its edges, and
+// is checked by reading it back as the read does: a suggestion that would
+// warn, or read other text, on more than a few of the pages is not
+// offered.
 
 #include "PdfDocument.h"
 #include "Workflow.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
 
+#include <functional>
 #include <optional>
 
 namespace RegionSuggestion {
@@ -57,10 +64,28 @@ struct Suggestion
     bool operator==(const Suggestion&) const = default;
 };
 
+// Renders the part of page `index` inside `userRect` (user space) at
+// `dpi`, as PdfPage::renderRegion does; a null image when it cannot. The
+// ruled lines of the title block are found in it.
+using Renderer = std::function<QImage(int index, const QRectF& userRect, double dpi)>;
+
 // The suggested regions of a group whose pages are `pages` (all of one
-// layout), or nothing when no sheet number or no title is found. Pure; any
-// thread; never throws.
-std::optional<Suggestion> suggest(const QList<PageInput>& pages);
+// layout), or nothing when no sheet number or no title is found. Without
+// `render` no ruled lines are known, and regions keep to the text alone.
+// Pure but for `render`; any thread; never throws.
+std::optional<Suggestion> suggest(const QList<PageInput>& pages, const Renderer& render = {});
+
+// Regions for `pages` (a group, or one page, where nothing is found by
+// itself: a single sheet without captions) carried over from another
+// group `model` whose suggestion is `found`: the lines alike on the model's
+// pages (firm, client, captions) are looked for on `pages`, and where at
+// least two of them stand at one common offset from where they stand on
+// the model, the regions move by that offset (display space, so that a
+// rotated or larger sheet with the same block fits too). Offered only when
+// the moved regions read a number and a title on most of `pages` with no
+// edge warning. Pure; any thread; never throws.
+std::optional<Suggestion> suggestLike(const QList<PageInput>& pages, const QList<PageInput>& model,
+                                      const Suggestion& found);
 
 // At most this many pages of a group are looked at, spread over the group:
 // enough to tell what changes from page to page, and a bounded cost.
@@ -79,5 +104,12 @@ QList<int> spread(const QList<int>& pages, int limit = pageLimit);
 std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& pages,
                                      const WorkCancellation& cancel, const Progress& progress = {},
                                      const KeptTextLayers& kept = {});
+
+// suggestLike() on the worker: takes the text layers of spread(pages) and
+// of up to five of `modelPages` as suggestFor() does. Throws as
+// suggestFor() does.
+std::optional<Suggestion> suggestLikeFor(const QByteArray& data, const QList<int>& pages,
+                                         const QList<int>& modelPages, const Suggestion& found,
+                                         const WorkCancellation& cancel, const KeptTextLayers& kept = {});
 
 } // namespace RegionSuggestion

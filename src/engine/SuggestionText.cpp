@@ -39,7 +39,8 @@ const std::map<QString, Label>& labels()
         std::map<QString, Label> t;
         for (const char* s : {"SHEET", "SHEET NO", "SHEET NUMBER", "SHEET NR", "DRAWING NO", "DRAWING NUMBER",
                               "DRAWING NR", "DRAWING", "DWG", "DWG NO", "DWG NUMBER", "DRG", "DRG NO",
-                              "DRAWING SHEET NO", "SHEET ID", "ID", "DRAWING ID", "DOCUMENT NO", "DOC NO"})
+                              "DRAWING SHEET NO", "SHEET ID", "ID", "DRAWING ID", "DOCUMENT NO", "DOC NO", "SHT",
+                              "SHT NO", "PAGE", "PAGE NO", "SHEET NUMBER", "FIGURE NO"})
             t[QLatin1String(s)] = Label::Number;
         for (const char* s : {"TITLE", "SHEET TITLE", "DRAWING TITLE", "DWG TITLE", "DRG TITLE", "SHEET NAME",
                               "DRAWING NAME"})
@@ -259,6 +260,21 @@ QList<Run> runsOf(QList<Glyph> glyphs)
 
 } // namespace
 
+const QString& separators()
+{
+    // Offices write the hyphen of a number as the typewriter's, but also as
+    // U+2010 HYPHEN, U+2011 NON-BREAKING HYPHEN, U+2012 FIGURE DASH, U+2013
+    // EN DASH or U+2212 MINUS SIGN.
+    static const QString s = QStringLiteral("-._/\u2010\u2011\u2012\u2013\u2212");
+    return s;
+}
+
+bool looksLikePageNumber(const QString& text)
+{
+    static const QRegularExpression page(QStringLiteral("^\\d{1,4}(/\\d{1,4})?$"));
+    return page.match(text).hasMatch();
+}
+
 std::pair<Label, int> leadingLabel(const QList<QString>& words)
 {
     std::pair<Label, int> found{Label::None, 0};
@@ -299,9 +315,15 @@ bool looksLikeNumber(const QString& text, int longest)
         ++length;
         if (c.isDigit())
             ++digits;
-        else if (!c.isLetter() && !QStringLiteral("-._/\u2013").contains(c))
+        else if (!c.isLetter() && !separators().contains(c))
             return false;
     }
+    // A figure or plate is numbered by a letter as often as by a digit
+    // ("FIGURE B", "FIGURE F.1").
+    static const QRegularExpression figure(QStringLiteral("^(FIGURE|FIG\\.?|PLATE|EXHIBIT|APPENDIX) [A-Z0-9]"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    if (spaces == 1 && length <= longest && figure.match(text).hasMatch())
+        return true;
     // A leading slash makes it a path ("/IO Bank 1/"), as some producers
     // print next to a SHEET label.
     if (length < 2 || length > longest || spaces > 2 || digits == 0 || text.startsWith(QLatin1Char('/')))

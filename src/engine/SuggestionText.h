@@ -84,7 +84,15 @@ std::pair<Label, int> leadingLabel(const QList<QString>& words);
 // Whether `text` looks like a sheet number: 2 to `longest` letters, digits
 // and separators (- . _ / and at most two spaces), at least one digit, and
 // not a date, "3 OF 12" or a path starting with "/".
+// Hyphens may be typographic ones (U+2010, U+2011, U+2012, U+2013,
+// U+2212); "FIGURE B" and "PLATE 3" count as well.
 bool looksLikeNumber(const QString& text, int longest = 12);
+// The characters a sheet number may hold besides letters and digits.
+const QString& separators();
+// Whether `text` is a plain page number ("1", "12", "3/4"), as schematic
+// and mechanical title blocks print beside a caption ("Id:", "Sheet",
+// "Page"): a sheet number only where such a caption names it.
+bool looksLikePageNumber(const QString& text);
 // How long a number may be where a number caption stands by it: numbers
 // built of project, originator, level, type and role codes
 // ("2417-ARC-ZZ-01-DR-A-1001") run past 20 characters.

@@ -41,6 +41,15 @@ QList<RegionSuggestion::PageInput> inputsOf(const PdfDocument& document, const Q
     return inputs;
 }
 
+// A text as a person types it: typographic hyphens as "-" (the reading
+// may give either, as producers write them).
+QString typed(QString text)
+{
+    for (const QChar c : {QChar(0x2010), QChar(0x2011), QChar(0x2012), QChar(0x2212)})
+        text.replace(c, QLatin1Char('-'));
+    return text;
+}
+
 // How many of `pages` read exactly their true names with `regions`.
 int pagesReadTrue(const QByteArray& bytes, const QList<int>& pages, const PageRegions& regions,
                   const QList<Truth>& truths, QStringList* wrong = nullptr)
@@ -52,7 +61,7 @@ int pagesReadTrue(const QByteArray& bytes, const QList<int>& pages, const PageRe
     int good = 0;
     for (const PageRead& read : DrawingWorkflow::read(bytes, pages, map, cancel)) {
         const Truth& truth = truths.at(read.index);
-        if (read.number == truth.number && read.title == truth.title)
+        if (typed(read.number) == typed(truth.number) && read.title == truth.title)
             ++good;
         else if (wrong)
             wrong->append(
@@ -187,6 +196,13 @@ class TestSuggestion : public QObject
 
         // One sheet shows nothing changing: its captions alone tell.
         add("bottom right, one sheet", setOf(L::BottomRight, 0, Fixtures::architecturalSheets(1)));
+        // Cells ruled apart, the client's cell above the title's in the
+        // title's own size, no number or title caption; hyphens as a BIM
+        // program may write them.
+        add("ruled strip", setOf(L::RuledStrip, 0, Fixtures::officeSheets(8)));
+        add("ruled strip, rotated", setOf(L::RuledStrip, 90, Fixtures::officeSheets(8)));
+        add("ruled strip, U+2010 hyphens", setOf(L::RuledStrip, 0, Fixtures::officeSheets(8, QChar(0x2010))));
+        add("ruled strip, U+2212 minus", setOf(L::RuledStrip, 270, Fixtures::officeSheets(6, QChar(0x2212))));
         TitleBlockSet oneInline = setOf(L::InlineLabels, 0, Fixtures::schematicSheets(1));
         oneInline.sheet = QSizeF(842, 595);
         add("inline labels, one sheet", oneInline);
@@ -212,7 +228,7 @@ class TestSuggestion : public QObject
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
         QCOMPARE(found->pagesRead, int(pages.size()));
         QCOMPARE(found->pagesWithText, int(pages.size()));
-        QCOMPARE(found->exampleNumber, set.sheets.first().number);
+        QCOMPARE(typed(found->exampleNumber), typed(set.sheets.first().number));
         QCOMPARE(found->exampleTitle, set.sheets.first().title());
     }
 
@@ -449,12 +465,104 @@ class TestSuggestion : public QObject
         QTest::newRow("sheet of a count") << "2/11" << true;
         QTest::newRow("slashed") << "A-101/2" << true;
         QTest::newRow("sheet path") << "/part3/" << false;
+        QTest::newRow("U+2010 hyphen") << QStringLiteral("100\u201000") << true;
+        QTest::newRow("U+2011 hyphen") << QStringLiteral("A\u2011101") << true;
+        QTest::newRow("U+2012 figure dash") << QStringLiteral("M\u2012001") << true;
+        QTest::newRow("U+2212 minus") << QStringLiteral("S\u2212201A") << true;
+        QTest::newRow("no separator") << "A101" << true;
+        QTest::newRow("decimal") << "A1.01" << true;
+        QTest::newRow("short decimal") << "E1.1" << true;
+        QTest::newRow("sketch") << "SK-03" << true;
+        QTest::newRow("figure letter") << "FIGURE B" << true;
+        QTest::newRow("figure number") << "FIGURE F.1" << true;
+        QTest::newRow("figure alone") << "FIGURE" << false;
+        QTest::newRow("em dash") << QStringLiteral("A\u2014101") << false;
     }
     void sheetNumberShapes()
     {
         QFETCH(QString, text);
         QFETCH(bool, number);
         QCOMPARE(SuggestionText::looksLikeNumber(text), number);
+    }
+
+    void pageNumbers()
+    {
+        for (const char* text : {"1", "12", "3/4", "11/11"})
+            QVERIFY2(SuggestionText::looksLikePageNumber(QLatin1String(text)), text);
+        for (const char* text : {"A-1", "", "3 of 11", "1:50", "12345"})
+            QVERIFY2(!SuggestionText::looksLikePageNumber(QLatin1String(text)), text);
+    }
+
+    // A single sheet of a schematic whose number is a page number written
+    // "Sheet 3 of 11" on one line: the caption makes "3" its number.
+    void captionedPageNumberOfOneSheet()
+    {
+        Fixtures::Document doc;
+        Fixtures::Page page;
+        page.mediaBox = QRectF(0, 0, 842, 595);
+        page.texts = {{QStringLiteral("Acme Motion Controls"), 560, 96, 10},
+                      {QStringLiteral("Title: Motor Driver Stage"), 560, 76, 11},
+                      {QStringLiteral("Size: A4"), 560, 58, 10},
+                      {QStringLiteral("Rev: 2"), 700, 58, 10},
+                      {QStringLiteral("Sheet 3 of 11"), 560, 40, 10},
+                      {QStringLiteral("U7"), 200, 300, 10},
+                      {QStringLiteral("GND"), 260, 300, 10}};
+        doc.pages.append(page);
+        const Fixtures::Built built = Fixtures::build(doc);
+        WorkCancellation cancel;
+        const std::optional<RegionSuggestion::Suggestion> found =
+            RegionSuggestion::suggestFor(built.bytes, {0}, cancel);
+        QVERIFY(found);
+        QCOMPARE(found->exampleNumber, QStringLiteral("3"));
+        QCOMPARE(found->exampleTitle, QStringLiteral("Motor Driver Stage"));
+    }
+
+    // Over a ruled strip the title region keeps to the title's cell: it
+    // never takes in the client and address set right above it, and a
+    // title longer than the others still reads whole.
+    void titleKeepsToItsCell()
+    {
+        TitleBlockSet set = setOf(TitleBlockSet::RuledStrip, 0, Fixtures::officeSheets(8));
+        const Fixtures::Built built = Fixtures::titleBlockSet(set);
+        WorkCancellation cancel;
+        // Suggested from the first five sheets, read on all eight: sheet 6
+        // has the longest title.
+        const std::optional<RegionSuggestion::Suggestion> found =
+            RegionSuggestion::suggestFor(built.bytes, allPages(5), cancel);
+        QVERIFY(found);
+        QVERIFY(!found->title.intersects(built.boxOf(0, QStringLiteral("17 Quayside Road"))));
+        QStringList wrong;
+        QCOMPARE(pagesReadTrue(built.bytes, allPages(8), PageRegions(found->number, found->title),
+                               truthsOf(set.sheets), &wrong),
+                 8);
+    }
+
+    // A sheet of another size, alone in its group and without number or
+    // title captions, takes the regions of a group whose title block
+    // stands alike, moved to where its block stands; a sheet with another
+    // block gets nothing.
+    void singleSheetLikeAnotherGroup()
+    {
+        TitleBlockSet strip = setOf(TitleBlockSet::RuledStrip, 0, Fixtures::officeSheets(5));
+        TitleBlockSet wide = setOf(TitleBlockSet::RuledStrip, 0, Fixtures::officeSheets(6).mid(5));
+        wide.sheet = QSizeF(2600, 1684);
+        TitleBlockSet other = setOf(TitleBlockSet::BottomStrip, 0, Fixtures::architecturalSheets(1));
+        Fixtures::Document doc;
+        doc.pages = Fixtures::titleBlockPages(strip) + Fixtures::titleBlockPages(wide) +
+                    Fixtures::titleBlockPages(other);
+        const Fixtures::Built built = Fixtures::build(doc);
+        WorkCancellation cancel;
+        const std::optional<RegionSuggestion::Suggestion> model =
+            RegionSuggestion::suggestFor(built.bytes, allPages(5), cancel);
+        QVERIFY(model);
+        QVERIFY(!RegionSuggestion::suggestFor(built.bytes, {5}, cancel)); // nothing tells it alone
+        const std::optional<RegionSuggestion::Suggestion> like =
+            RegionSuggestion::suggestLikeFor(built.bytes, {5}, allPages(5), *model, cancel);
+        QVERIFY(like);
+        QCOMPARE(like->exampleNumber, wide.sheets.first().number);
+        QCOMPARE(like->exampleTitle, wide.sheets.first().title());
+        QVERIFY(std::abs(like->number.left() - model->number.left() - 216) < 0.01);
+        QVERIFY(!RegionSuggestion::suggestLikeFor(built.bytes, {6}, allPages(5), *model, cancel));
     }
 
     void cleanupTestCase()
