@@ -559,7 +559,19 @@ bool readsCleanly(const PageInput& input, const Region& region, const QString& e
 {
     const DocumentSafety::RegionText got = DocumentSafety::read(input.text, input.cropBox, region);
     *read = got.text;
-    return !got.warning && squeezed(got.text) == squeezed(expected);
+    // The read gives text in typed form (hyphens a person types); the
+    // layer's candidates are compared in the same form.
+    const auto typed = [](const QString& text) { return squeezed(DocumentSafety::typedText(text, true)); };
+    if (typed(got.text) != typed(expected))
+        return false;
+    // Where a title block sets another line's ink within the margin of the
+    // value's cell, every region that holds the value warns, a careful
+    // one too; such a warning is the review's to show. A region that cuts
+    // the value itself is never offered.
+    return std::none_of(got.reasons.cbegin(), got.reasons.cend(), [&](const EdgeReason& r) {
+        return r.kind == EdgeReason::Kind::Empty ||
+               (r.kind == EdgeReason::Kind::Cut && typed(expected).contains(typed(r.text)));
+    });
 }
 
 std::optional<Suggestion> checked(const Slot& number, const Slot& title, const QList<Analysed>& pages,
@@ -770,10 +782,14 @@ QList<PageInput> inputsFor(const PdfDocument& document, const QList<int>& pages,
             PageInput& input = inputs[size_t(position)];
             input.index = pages.at(position);
             input.text = KeptLayers::layerOf(*page, kept, cancel);
+            // Whether a region would warn is judged on the glyphs as drawn,
+            // as the read judges it; without them, on the cells.
+            page->attachInk(input.text, [&cancel] { return cancel.isCancelled(); });
+            cancel.check();
             input.displayTransform = page->displayTransform();
             input.cropBox = page->cropBox();
         },
-        KeptLayers::coverAll(pages, kept) ? 1 : PageParallel::defaultThreads());
+        PageParallel::defaultThreads());
     return QList<PageInput>(inputs.begin(), inputs.end());
 }
 
