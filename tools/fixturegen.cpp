@@ -18,7 +18,9 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: fixturegen sample [OUT]\n       fixturegen heavy N OUT\n       fixturegen logo N OUT\n");
+    std::fprintf(
+        stderr,
+        "usage: fixturegen sample [OUT]\n       fixturegen heavy N OUT\n       fixturegen logo N OUT\n");
     return 2;
 }
 

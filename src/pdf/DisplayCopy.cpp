@@ -301,8 +301,8 @@ int componentCount(QOH colorSpace)
         return 0;
     const std::string family = colorSpace.getArrayItem(0).getName();
     if (family == "/ICCBased" && colorSpace.getArrayNItems() >= 2) {
-        QOH n = dictEntry(colorSpace.getArrayItem(1).isStream() ? colorSpace.getArrayItem(1).getDict() : QOH(),
-                          "/N");
+        QOH n = dictEntry(
+            colorSpace.getArrayItem(1).isStream() ? colorSpace.getArrayItem(1).getDict() : QOH(), "/N");
         return n.isInteger() ? int(n.getIntValue()) : 0;
     }
     if (family == "/CalGray" || family == "/Separation")

@@ -61,7 +61,9 @@ class DisplayCopyTest : public QObject
         // The fitted zoom of a large sheet, and the review panel's
         // magnification of its title block.
         for (const double pixelsPerPoint : {0.3, 1.0, 2.5}) {
-            const QRectF part = pixelsPerPoint <= 1 ? QRectF() : Fixtures::repeatedLogoTitleRegion().adjusted(-300, -60, 0, 300);
+            const QRectF part = pixelsPerPoint <= 1
+                                    ? QRectF()
+                                    : Fixtures::repeatedLogoTitleRegion().adjusted(-300, -60, 0, 300);
             const double dpi = 72 * pixelsPerPoint;
             bool failedA = true, failedB = true;
             const QImage a = part.isNull() ? original->page(0)->render(dpi, {}, &failedA)
@@ -125,7 +127,8 @@ class DisplayCopyTest : public QObject
         QVERIFY(!a.isNull());
         QCOMPARE(b.size(), a.size());
         const Difference d = difference(a, b, 64);
-        QVERIFY2(d.mean < 3 && d.farShare < 0.01, qPrintable(QStringLiteral("mean %1, far %2").arg(d.mean).arg(d.farShare)));
+        QVERIFY2(d.mean < 3 && d.farShare < 0.01,
+                 qPrintable(QStringLiteral("mean %1, far %2").arg(d.mean).arg(d.farShare)));
     }
 };
 
