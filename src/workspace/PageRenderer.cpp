@@ -52,12 +52,24 @@ struct Kept
 // time it opens, and takes up its predecessor's document rather than
 // starting and loading a helper again. A document is used by one thread at
 // a time; one in here is used by none.
-std::mutex sparesLock;
-std::vector<std::pair<QByteArray, std::unique_ptr<PdfDocument>>> spares;
+//
+// Never destroyed: at exit the PDF service's own statics may be gone before
+// it, and the helpers end by themselves when the process does.
+struct Spares
+{
+    std::mutex lock;
+    std::vector<std::pair<QByteArray, std::unique_ptr<PdfDocument>>> list;
+};
+Spares& sparePool()
+{
+    static Spares* pool = new Spares;
+    return *pool;
+}
 constexpr size_t maxSpares = 2;
 
 std::unique_ptr<PdfDocument> takeSpare(const QByteArray& bytes)
 {
+    auto& [sparesLock, spares] = sparePool();
     std::lock_guard guard(sparesLock);
     for (auto it = spares.begin(); it != spares.end(); ++it) {
         if (it->first.constData() == bytes.constData() && it->first.size() == bytes.size()) {
@@ -73,6 +85,7 @@ void leaveSpare(const QByteArray& bytes, std::unique_ptr<PdfDocument> document)
 {
     std::unique_ptr<PdfDocument> dropped;
     {
+        auto& [sparesLock, spares] = sparePool();
         std::lock_guard guard(sparesLock);
         spares.emplace_back(bytes, std::move(document));
         if (spares.size() > maxSpares) {
