@@ -9,6 +9,19 @@
 //
 // FILE: a heavy set from fixturegen (its title-block regions are used).
 //
+//   bench_window --pages [--dwell MS] [--limit N] [--regions JSON] FILE...
+//   bench_window --pages --logo [--dwell MS]
+//
+// prints instead, for any set, how long a page change takes to show the
+// page's image at the fitted zoom: cold (each page's first showing, pages
+// visited four apart so that nothing was rendered ahead for them), and in
+// review order (row after row of the table, the reviewer staying MS
+// milliseconds, 2000 by default, on each row). When the set has regions
+// (JSON, else "<FILE without .pdf>.regions-careful.json" beside it), the
+// review panel is opened on each row and the time until both its crops
+// show is printed as well. --logo measures a generated set whose sheets
+// draw one large logo image 120 times (with its title-block regions).
+//
 //   bench_window --zoom
 //
 // prints instead how large a 36 pt sheet number shows at the window's
@@ -18,6 +31,8 @@
 #include "App.h"
 #include "Fixtures.h"
 #include "MainWindow.h"
+#include "RegionCropView.h"
+#include "RegionReviewPanel.h"
 #include "RegionView.h"
 #include "SegmentedControl.h"
 #include "Toolkit.h"
@@ -28,6 +43,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTableView>
 #include <QLabel>
 #include <QMap>
 #include <QScreen>
@@ -67,7 +84,12 @@ class BenchToolkit : public Toolkit
     std::optional<QString> chooseOpenPdf(QWidget*) override { return m_file; }
     std::optional<QString> chooseFolder(QWidget*, const QString&) override { return m_folder; }
     std::optional<QString> chooseSaveRegions(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseOpenRegions(QWidget*) override { return std::nullopt; }
+    std::optional<QString> chooseOpenRegions(QWidget*) override
+    {
+        return regions.isEmpty() ? std::nullopt : std::optional<QString>(regions);
+    }
+    // The regions file "Apply regions…" opens, if any.
+    QString regions;
     void openInFileManager(const QString&) override {}
     void terminate() override {}
 
@@ -210,6 +232,203 @@ bool step(const std::function<void()>& action, const std::function<bool()>& done
     });
     loop.exec();
     return finished;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+double longest(const std::vector<double>& v)
+{
+    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
+
+// "median 41.0 ms, longest 120.3 ms (≤ 100 / ≤ 300 ms: yes)"
+QString figures(const std::vector<double>& v, double medianTarget, double longestTarget)
+{
+    if (v.empty())
+        return QStringLiteral("none measured");
+    const bool met = median(v) <= medianTarget && longest(v) <= longestTarget;
+    return QStringLiteral("%1 pages: median %2 ms, longest %3 ms (target median ≤ %4, longest ≤ %5 ms: %6)")
+        .arg(v.size())
+        .arg(median(v), 0, 'f', 1)
+        .arg(longest(v), 0, 'f', 1)
+        .arg(medianTarget)
+        .arg(longestTarget)
+        .arg(met ? QStringLiteral("met") : QStringLiteral("NOT met"));
+}
+
+// A window with `file` open (and `regions` applied, when given), settled.
+std::unique_ptr<App> openWindow(const QString& file, const QString& regions, const QString& scratch)
+{
+    auto toolkit = std::make_unique<BenchToolkit>(file, scratch);
+    toolkit->regions = regions;
+    auto app = std::make_unique<App>(std::move(toolkit));
+    app->applicationDidFinishLaunching();
+    QElapsedTimer settle;
+    settle.start();
+    step([] {}, [&] { return settle.elapsed() > 500; });
+    if (!step([&] { app->openPDF(); }, [&] { return !app->busy(); }) || !app->document) {
+        out() << "bench_window: " << file << " did not open: " << app->status->text() << "\n";
+        return nullptr;
+    }
+    if (!regions.isEmpty())
+        step([&] { app->applyRegions(); }, [&] { return !app->busy(); });
+    // The first page's image, so that the passes start from a shown page.
+    step([] {}, [&] { return app->pdf->hasImage(); }, 30000);
+    return app;
+}
+
+// Selects table row `row` (as a click does) and waits for its page's
+// image; the milliseconds it took, or a negative value when it never came.
+double changePage(App& app, int row)
+{
+    bool arrived = false;
+    const QMetaObject::Connection c = QObject::connect(
+        app.pdf, &RegionView::imageArrived, [&](int page, QThread*) { arrived = arrived || page == row; });
+    QElapsedTimer clock;
+    const bool done = step(
+        [&] {
+            clock.start();
+            app.table->selectRow(row);
+        },
+        [&] { return arrived; }, 60000);
+    QObject::disconnect(c);
+    return done ? double(clock.nsecsElapsed()) / 1e6 : -1;
+}
+
+// Opens the review panel on the shown page and waits for its crops; the
+// milliseconds until the last one showed, or a negative value when the page
+// has no region or a crop never came.
+double openPanel(App& app)
+{
+    QElapsedTimer clock;
+    const auto ready = [&app] {
+        auto* panel = qobject_cast<RegionReviewPanel*>(app.reviewPanel.data());
+        if (!panel)
+            return false;
+        for (RegionCropView* crop : {panel->numberCrop(), panel->titleCrop()}) {
+            if (crop && !crop->shownRegion().isEmpty() && crop->image().isNull())
+                return false;
+        }
+        return true;
+    };
+    const bool done = step(
+        [&] {
+            clock.start();
+            app.inspectRegions();
+        },
+        ready, 60000);
+    auto* panel = qobject_cast<RegionReviewPanel*>(app.reviewPanel.data());
+    const bool anyCrop = panel && (panel->numberCrop() || panel->titleCrop());
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    step([&] { app.closeReviewPanel(); }, [] { return true; });
+    return done && anyCrop ? ms : -1;
+}
+
+void wait(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    step([] {}, [&] { return clock.elapsed() >= ms; }, ms + 1000);
+}
+
+// Page change figures for one set; false when it cannot be opened.
+bool pageFigures(const QString& file, QString regions, int dwellMs, int limit)
+{
+    if (regions.isEmpty()) {
+        const QString beside = file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
+                                   ? file.chopped(4) + QStringLiteral(".regions-careful.json")
+                                   : QString();
+        if (!beside.isEmpty() && QFileInfo::exists(beside))
+            regions = beside;
+    }
+    QTemporaryDir scratch;
+    out() << "\n" << QFileInfo(file).fileName() << (regions.isEmpty() ? " (no regions)" : "") << ":\n";
+    out().flush();
+
+    StallMeter meter;
+    std::vector<double> cold;
+    {
+        std::unique_ptr<App> app = openWindow(file, regions, scratch.path());
+        if (!app)
+            return false;
+        const int n = std::min(limit, int(app->rows.size()));
+        // Four apart: the pages rendered ahead are the shown page's
+        // neighbours, and none of them is visited next.
+        std::vector<int> order;
+        for (int start = 0; start < 4; ++start) {
+            for (int p = start; p < n; p += 4)
+                order.push_back(p);
+        }
+        // Page 0 is shown already; it comes last, once it has left the kept images.
+        std::rotate(order.begin(), order.begin() + 1, order.end());
+        meter.start();
+        for (int p : order) {
+            const double ms = changePage(*app, p);
+            if (ms >= 0)
+                cold.push_back(ms);
+        }
+        meter.take("cold page changes");
+    }
+    std::vector<double> review, crops;
+    {
+        std::unique_ptr<App> app = openWindow(file, regions, scratch.path());
+        if (!app)
+            return false;
+        const int n = std::min(limit, int(app->rows.size()));
+        meter.start();
+        for (int p = 0; p < n; ++p) {
+            QElapsedTimer row;
+            row.start();
+            // The first row's page shows from the open on.
+            if (p != app->pdf->currentPage()) {
+                const double ms = changePage(*app, p);
+                if (ms >= 0)
+                    review.push_back(ms);
+            }
+            if (!regions.isEmpty()) {
+                const double crop = openPanel(*app);
+                if (crop >= 0)
+                    crops.push_back(crop);
+            }
+            wait(std::max(0, dwellMs - int(row.elapsed())));
+        }
+        meter.take("review order");
+    }
+    out() << "  cold page change: " << figures(cold, 1e9, 600) << "\n";
+    out() << "  page change in review order, " << dwellMs << " ms on each row: " << figures(review, 100, 300)
+          << "\n";
+    if (!regions.isEmpty())
+        out() << "  review panel crops in review order: " << figures(crops, 100, 300) << "\n";
+    out().flush();
+    return true;
+}
+
+// The repeated-logo set, generated, with its title-block regions.
+bool logoFigures(int dwellMs, int limit)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("repeated-logo.pdf"));
+    const QString regions = dir.filePath(QStringLiteral("repeated-logo.regions.json"));
+    const QByteArray bytes = Fixtures::repeatedLogo(12).bytes;
+    const auto box = [](const QRectF& r) {
+        return QStringLiteral("[%1, %2, %3, %4]").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    const QByteArray json = QStringLiteral("{\"groups\": {\"1\": {\"number\": %1, \"title\": %2}}, \"pages\": {}}")
+                                .arg(box(Fixtures::repeatedLogoNumberRegion()), box(Fixtures::repeatedLogoTitleRegion()))
+                                .toUtf8();
+    QFile f(pdf), g(regions);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !g.open(QIODevice::WriteOnly) ||
+        g.write(json) != json.size())
+        return false;
+    f.close();
+    g.close();
+    return pageFigures(pdf, regions, dwellMs, limit);
 }
 
 struct Stalls
@@ -368,18 +587,43 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     TimingApplication qt(qtArgc, argv);
     int runs = 3;
+    int dwell = 2000;
+    int limit = 1000;
+    bool pageMode = false, logo = false;
+    QString regions;
     QString file;
+    QStringList files;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QLatin1String("--runs") && i + 1 < argc)
             runs = std::max(1, QString::fromLocal8Bit(argv[++i]).toInt());
+        else if (arg == QLatin1String("--dwell") && i + 1 < argc)
+            dwell = std::max(0, QString::fromLocal8Bit(argv[++i]).toInt());
+        else if (arg == QLatin1String("--limit") && i + 1 < argc)
+            limit = std::max(1, QString::fromLocal8Bit(argv[++i]).toInt());
+        else if (arg == QLatin1String("--regions") && i + 1 < argc)
+            regions = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QLatin1String("--pages"))
+            pageMode = true;
+        else if (arg == QLatin1String("--logo"))
+            logo = true;
         else
-            file = arg;
+            files.append(file = arg);
+    }
+    if (pageMode) {
+        out() << "Page change to its image at the fitted zoom (loaded machine figures vary)\n";
+        bool ok = true;
+        if (logo)
+            ok = logoFigures(dwell, limit) && ok;
+        for (const QString& f : std::as_const(files))
+            ok = pageFigures(f, regions, dwell, limit) && ok;
+        return ok ? 0 : 1;
     }
     if (file == QLatin1String("--zoom"))
         return zoomFigures() ? 0 : 1;
     if (file.isEmpty()) {
-        std::fprintf(stderr, "usage: bench_window [--runs N] FILE | --zoom\n");
+        std::fprintf(stderr, "usage: bench_window [--runs N] FILE | --zoom\n"
+                             "       bench_window --pages [--dwell MS] [--limit N] [--regions JSON] [--logo] FILE...\n");
         return 2;
     }
 
@@ -394,17 +638,13 @@ int main(int argc, char** argv)
         exportFiles.push_back(stalls.exportFiles);
         latency.insert(latency.end(), stalls.pageLatency.begin(), stalls.pageLatency.end());
     }
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    };
     const double worst = std::max({median(open), median(pages), median(read), median(exportFiles)});
     out() << "\nLongest main-thread stall in the window (10 ms timer lateness, median of " << runs
           << " runs):\n\n"
           << "| Phase | Longest stall | Target | Met |\n|---|---|---|---|\n";
     const auto row = [](const char* phase, double ms) {
-        out() << "| " << phase << " | " << QString::number(ms, 'f', 1) << " ms | ≤ 50 ms | "
-              << (ms <= 50 ? "yes" : "NO") << " |\n";
+        out() << "| " << phase << " | " << QString::number(ms, 'f', 1) << " ms | ≤ 16 ms (one frame) | "
+              << (ms <= 16 ? "yes" : "NO") << " |\n";
     };
     row("Open", median(open));
     row("Show 20 pages", median(pages));
@@ -417,7 +657,7 @@ int main(int argc, char** argv)
         out() << "\nPage change to its image at the fitted zoom (rendered by the PDF helper), "
               << sorted.size() << " pages: median " << QString::number(median(latency), 'f', 1)
               << " ms, 90th " << QString::number(sorted[sorted.size() * 9 / 10], 'f', 1) << " ms, longest "
-              << QString::number(sorted.back(), 'f', 1) << " ms (target < 150 ms)\n";
+              << QString::number(sorted.back(), 'f', 1) << " ms (target median ≤ 100 ms, longest ≤ 300 ms)\n";
     }
     out().flush();
     return 0;

@@ -1,6 +1,7 @@
 // fixturegen: writes fixture drawing sets to disk.
 //   fixturegen sample [OUT]   the sample set (default samples/drawing-set.pdf)
 //   fixturegen heavy N OUT    N heavy A1 sheets
+//   fixturegen logo N OUT     N sheets that draw one large logo image 120 times
 
 #include "Fixtures.h"
 
@@ -17,7 +18,9 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: fixturegen sample [OUT]\n       fixturegen heavy N OUT\n");
+    std::fprintf(
+        stderr,
+        "usage: fixturegen sample [OUT]\n       fixturegen heavy N OUT\n       fixturegen logo N OUT\n");
     return 2;
 }
 
@@ -57,6 +60,13 @@ int main(int argc, char** argv)
             if (!ok || n < 0)
                 return usage();
             return save(Fixtures::heavy(n).bytes, QString::fromLocal8Bit(argv[3]));
+        }
+        if (command == "logo" && argc == 4) {
+            bool ok = false;
+            const int n = QByteArray(argv[2]).toInt(&ok);
+            if (!ok || n < 0)
+                return usage();
+            return save(Fixtures::repeatedLogo(n).bytes, QString::fromLocal8Bit(argv[3]));
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fixturegen: %s\n", e.what());

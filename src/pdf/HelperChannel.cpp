@@ -135,6 +135,18 @@ std::shared_ptr<SharedSource> SharedSource::repaired(const std::function<std::op
     return m_repaired;
 }
 
+std::shared_ptr<SharedSource> SharedSource::displayCopy(double pixelsPerPoint,
+                                                       const std::function<std::optional<QByteArray>()>& copy)
+{
+    std::lock_guard guard(m_lock);
+    if (auto found = m_display.find(pixelsPerPoint); found != m_display.end())
+        return found->second;
+    std::shared_ptr<SharedSource>& made = m_display[pixelsPerPoint];
+    if (const std::optional<QByteArray> bytes = copy())
+        made = make(*bytes);
+    return made;
+}
+
 HelperChannel::HelperChannel(std::shared_ptr<SharedSource> source) : m_source(std::move(source)) {}
 
 HelperChannel::~HelperChannel()

@@ -9,6 +9,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cmath>
+
 #include <exception>
 #include <mutex>
 
@@ -116,6 +119,47 @@ HelperChannel::Answer PdfDocument::Impl::pageWork(HelperWire::Request kind, cons
     return answer;
 }
 
+HelperChannel* PdfDocument::Impl::displayChannel(double pixelsPerPoint)
+{
+    for (DisplayCopy& copy : displayCopies) {
+        if (pixelsPerPoint > copy.pixelsPerPoint * (1 + 1e-9))
+            continue;
+        if (copy.state == DisplayState::NotTried) {
+            copy.state = DisplayState::None;
+            if (locked || !qpdf)
+                return nullptr;
+            if (!displayOrigin)
+                displayOrigin = SharedSource::forBytes(bytes);
+            if (!displayOrigin)
+                return nullptr;
+            const QByteArray original = bytes;
+            const double limit = copy.pixelsPerPoint;
+            std::shared_ptr<SharedSource> source = displayOrigin->displayCopy(
+                limit, [&original, limit] { return PdfInternal::displayCopy(original, limit); });
+            if (!source)
+                return nullptr;
+            auto channel = std::make_unique<HelperChannel>(source);
+            if (!loadIn(*channel))
+                return nullptr;
+            copy.helper = std::move(channel);
+            copy.state = DisplayState::Ready;
+        }
+        // The first copy fine enough serves, or none does.
+        return copy.helper.get();
+    }
+    return nullptr;
+}
+
+void PdfDocument::useDisplayCopies(QList<double> pixelsPerPoint)
+{
+    std::sort(pixelsPerPoint.begin(), pixelsPerPoint.end());
+    d->displayCopies.clear();
+    for (double limit : std::as_const(pixelsPerPoint)) {
+        if (limit > 0 && std::isfinite(limit))
+            d->displayCopies.push_back(Impl::DisplayCopy{limit, Impl::DisplayState::NotTried, nullptr});
+    }
+}
+
 PdfDocument::PdfDocument(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 
 PdfDocument::~PdfDocument()
@@ -123,6 +167,7 @@ PdfDocument::~PdfDocument()
     // qpdf reads the buffer in place: release it before the bytes it reads.
     if (d) {
         d->helper.reset();
+        d->displayCopies.clear();
         d->pages.clear();
         d->qpdf.reset();
     }

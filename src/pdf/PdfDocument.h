@@ -127,6 +127,19 @@ public:
     // the structure with qpdf only (milliseconds). Empty for a locked
     // document, one without an outline, or an outline qpdf cannot follow.
     QList<Bookmark> bookmarks() const;
+    // From now on, a render at up to one of `pixelsPerPoint` (dpi / 72)
+    // is made from a display copy of the document whose large images are
+    // reduced, once, to the least of them that is not below the render's
+    // (poppler otherwise decodes and scales a large image in full at every
+    // place it is drawn, whatever the resolution). Each image is reduced at
+    // the largest size it is drawn. Renders finer than every copy, text,
+    // and page copies use the original bytes. A copy is made in memory on
+    // the first render that can use it (a qpdf pass over the pages that
+    // draw large images; none when no page does) and shared with other
+    // documents over the same bytes; when it cannot be made or shown,
+    // renders come from the original. Call before rendering; an empty
+    // list turns copies off.
+    void useDisplayCopies(QList<double> pixelsPerPoint);
 
     // Internal state, shared with PdfPage; defined privately in src/pdf.
     struct Impl;

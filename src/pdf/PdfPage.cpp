@@ -238,8 +238,15 @@ QImage renderThroughHelper(PdfDocument::Impl& d, int index, double dpi, const in
         request.put(std::int32_t(index)).put(dpi);
         for (int v : rect)
             request.put(std::int32_t(v));
-        const HelperChannel::Answer answer =
-            d.pageWork(Request::Render, request.bytes(), pdfHelperSettings().renderSeconds, abort);
+        HelperChannel::Answer answer;
+        bool answered = false;
+        if (HelperChannel* display = d.displayChannel(dpi / 72.0)) {
+            answer = display->call(Request::Render, request.bytes(), pdfHelperSettings().renderSeconds, abort);
+            // A page the copy cannot show is shown from the original.
+            answered = answer.outcome == Outcome::Ok || answer.outcome == Outcome::Aborted;
+        }
+        if (!answered)
+            answer = d.pageWork(Request::Render, request.bytes(), pdfHelperSettings().renderSeconds, abort);
         if (answer.outcome == Outcome::Aborted || (abort && abort()))
             return QImage();
         QImage image = answer.outcome == Outcome::Ok ? decodeImage(answer.payload) : QImage();

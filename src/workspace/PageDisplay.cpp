@@ -70,6 +70,10 @@ void App::showPage(int index)
         groupPicker->setCurrentIndex(*g);
     }
     pdf->showPage(index);
+    // A reviewer steps through the table's rows (one a page, in page
+    // order): the next rows' pages, and the previous one, are rendered while
+    // this one is looked at.
+    pdf->renderAhead({index + 1, index - 1, index + 2});
 
     // Solid for the number region, dashed for the title region; at most
     // two, on the shown page only.

@@ -11,6 +11,13 @@
 // abandoned through poppler's abort callback, and a stale image that was
 // finished anyway is dropped before delivery. Results are delivered on the
 // main thread through rendered().
+//
+// The latest images are kept (a few pages' worth), so going back to a page
+// just seen shows it at once; and while nothing is asked for, the thread
+// renders ahead what the caller expects to be asked next (renderAhead()),
+// so that stepping through pages in order finds each one ready. A request
+// always comes before work done ahead: a render ahead that is under way
+// when a request for another image arrives is abandoned.
 
 #include <QByteArray>
 #include <QImage>
@@ -41,6 +48,9 @@ public:
         bool failed = false;
         // The thread that rendered it (never the main thread).
         QThread* thread = nullptr;
+        // It was ready when asked for (kept from before, or rendered
+        // ahead), so no render was waited for.
+        bool kept = false;
     };
 
     explicit PageRenderer(QObject* parent = nullptr);
@@ -61,6 +71,26 @@ public:
     // Makes every request on `channel` stale. Main thread.
     void cancel(int channel);
 
+    // One image a caller expects to ask for soon, as request() would ask.
+    struct Ahead
+    {
+        int page = -1;
+        double dpi = 72;
+        QRectF region;
+    };
+    // Replaces the list of images to render ahead, most likely first. They
+    // are rendered, when no request waits, into the kept images, and
+    // delivered only when requested. Main thread.
+    void renderAhead(const QList<Ahead>& wanted);
+
+    // Whether the image request(…, page, dpi, region) would ask for is
+    // kept, ready to be delivered at once. Main thread.
+    bool isKept(int page, double dpi, const QRectF& region = {}) const;
+
+    // How many images are kept at most, and how many bytes they may take.
+    static constexpr int keptImages = 8;
+    static constexpr qint64 keptBytes = 128LL * 1024 * 1024;
+
     // The render thread, for tests that check where images are made.
     QThread* thread() const;
 
@@ -73,6 +103,7 @@ private:
     struct Shared;
     void run();
     void deliver(Result result);
+    void post(Result result);
 
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<QThread> m_thread;

@@ -134,14 +134,41 @@ void RegionView::setOutlines(const QList<PageOutline>& outlines)
 
 double RegionView::fitScale() const
 {
-    if (m_page < 0 || m_displaySize.width() <= 0 || m_displaySize.height() <= 0)
+    return m_page < 0 ? 0 : fitScaleFor(m_displaySize);
+}
+
+double RegionView::fitScaleFor(const QSizeF& displaySize) const
+{
+    if (displaySize.width() <= 0 || displaySize.height() <= 0)
         return 0;
     // The whole area, scroll bars included, so that showing a scroll bar
     // when zoomed in does not change the scale.
     const QSizeF area = contentsRect().size();
-    const double s = std::min((area.width() - 2 * margin) / m_displaySize.width(),
-                              (area.height() - 2 * margin) / m_displaySize.height());
+    const double s = std::min((area.width() - 2 * margin) / displaySize.width(),
+                              (area.height() - 2 * margin) / displaySize.height());
     return std::max(s, 1e-3);
+}
+
+void RegionView::renderAhead(const QList<int>& pages)
+{
+    QList<PageRenderer::Ahead> wanted;
+    if (m_document && m_renderer && viewport()->width() > 0 && viewport()->height() > 0) {
+        for (int index : pages) {
+            const std::optional<PdfPage> page = m_document->page(index);
+            if (!page || index == m_page)
+                continue;
+            const QSizeF size = page->displaySize();
+            // As requestRender() asks for a fitted page, so the image
+            // rendered ahead is the one it will ask for.
+            const double pixelsPerPoint = fitScaleFor(size) * viewport()->devicePixelRatioF();
+            const double dpi = 72 * pixelsPerPoint;
+            if (size.width() * size.height() * pixelsPerPoint * pixelsPerPoint > maxImagePixels)
+                continue;
+            wanted.append(PageRenderer::Ahead{index, dpi, QRectF()});
+        }
+    }
+    if (m_renderer)
+        m_renderer->renderAhead(wanted);
 }
 
 double RegionView::scale() const

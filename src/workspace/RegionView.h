@@ -93,6 +93,10 @@ public:
     void showPage(int index);
     // The zero-based index of the page shown, or -1.
     int currentPage() const { return m_page; }
+    // Has `pages` rendered ahead, most likely first, as showPage() would
+    // show them (fitted to the view), so that showing one of them next
+    // finds its image ready. Replaces the previous list.
+    void renderAhead(const QList<int>& pages);
 
     // The outlines to draw; only those of the shown page appear.
     void setOutlines(const QList<PageOutline>& outlines);
@@ -159,6 +163,7 @@ protected:
 
 private:
     double fitScale() const;
+    double fitScaleFor(const QSizeF& displaySize) const;
     QSizeF viewSize() const;
     QPointF pageOffset() const;
     QTransform displayToViewport() const;

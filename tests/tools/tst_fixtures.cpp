@@ -6,7 +6,9 @@
 #include "TestPaths.h"
 
 #include <QFile>
+#include <QMap>
 #include <QProcess>
+#include <QSet>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -242,6 +244,37 @@ class TestFixtures : public QObject
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll() == sample().bytes,
                  "samples/drawing-set.pdf differs from a fresh sample(); run fixturegen sample");
+    }
+
+    void repeatedLogoSheetsDrawOneLargeImageManyTimes()
+    {
+        const Built built = repeatedLogo(2);
+        const QString path = write(built.bytes, QStringLiteral("logo.pdf"));
+        // One line per drawing of an image: page, number, type, width,
+        // height, colour, components, bits, encoding, interpolation, object.
+        const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path})
+                                      .out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                      .mid(2);
+        QMap<int, int> drawsPerPage;
+        QSet<QString> objects;
+        for (const QString& line : lines) {
+            const QStringList f = line.simplified().split(QLatin1Char(' '));
+            QVERIFY2(f.size() >= 11, qPrintable(line));
+            ++drawsPerPage[f[0].toInt()];
+            QCOMPARE(f[3].toInt(), repeatedLogoPixels().width());
+            QCOMPARE(f[4].toInt(), repeatedLogoPixels().height());
+            QCOMPARE(f[5], QStringLiteral("rgb"));
+            QCOMPARE(f[8], QStringLiteral("jpeg"));
+            objects.insert(f[10]);
+        }
+        QCOMPARE(drawsPerPage.value(1), 120);
+        QCOMPARE(drawsPerPage.value(2), 120);
+        QCOMPARE(objects.size(), 1); // the same image object every time
+        for (int page = 0; page < 2; ++page) {
+            QVERIFY(repeatedLogoNumberRegion().contains(built.boxOf(page, heavyNumber(page))));
+            QVERIFY(repeatedLogoTitleRegion().contains(built.boxOf(page, heavyTitle(page))));
+        }
+        QCOMPARE(pdfinfo(path).contains(QStringLiteral("3024 x 2160 pts")), true);
     }
 
     void sampleSheetsAreReadableAtTheirRegions()

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -35,6 +36,12 @@ public:
     // file; null when the repair gives nothing. Never recomputed.
     std::shared_ptr<SharedSource> repaired(const std::function<std::optional<QByteArray>()>& repair);
 
+    // The same document with its large images reduced for display at
+    // `pixelsPerPoint` (see PdfInternal::displayCopy), made by `copy` once
+    // for each resolution, as for repaired().
+    std::shared_ptr<SharedSource> displayCopy(double pixelsPerPoint,
+                                              const std::function<std::optional<QByteArray>()>& copy);
+
 private:
     SharedSource(QByteArray bytes, int fd) : m_bytes(std::move(bytes)), m_fd(fd) {}
     static std::shared_ptr<SharedSource> make(const QByteArray& bytes);
@@ -44,6 +51,7 @@ private:
     std::mutex m_lock;
     bool m_repairTried = false;
     std::shared_ptr<SharedSource> m_repaired;
+    std::map<double, std::shared_ptr<SharedSource>> m_display; // tried resolutions
 };
 
 // One helper process over one source. Started on first use, killed and

@@ -36,6 +36,24 @@ struct PdfDocument::Impl
     // The helper process that does this document's poppler work.
     std::unique_ptr<HelperChannel> helper;
 
+    // Display copies (see PdfDocument::useDisplayCopies), finest last: a
+    // render at up to a copy's pixels a point comes from the first such
+    // copy. Each is made on first use and shared by documents over the same
+    // bytes.
+    enum class DisplayState { NotTried, Ready, None };
+    struct DisplayCopy
+    {
+        double pixelsPerPoint = 0;
+        DisplayState state = DisplayState::NotTried;
+        std::unique_ptr<HelperChannel> helper;
+    };
+    std::vector<DisplayCopy> displayCopies;
+    std::shared_ptr<SharedSource> displayOrigin;
+    // The helper over the copy that serves renders at `pixelsPerPoint`;
+    // null when they come from the original (no copy is that fine, none is
+    // needed, or it failed).
+    HelperChannel* displayChannel(double pixelsPerPoint);
+
     // The text layer of the page last asked for a rectangle, so that reading
     // several regions of one page interprets it once.
     int cachedTextPage = -1;
@@ -77,5 +95,12 @@ std::optional<QRectF> boxRect(QPDFObjectHandle box);
 // entry removed whose type poppler refuses to build a page with; nothing
 // when qpdf cannot read or write it. Pages keep their order.
 std::optional<QByteArray> repairedCopy(const QByteArray& bytes);
+
+// The document in `bytes` rewritten by qpdf into memory with every large
+// image whose uses are all known reduced to `pixelsPerPoint` at the largest
+// size it is drawn; nothing when no image needs it or qpdf cannot read or
+// write the document. Pages, text and vectors stay as they are. Any thread;
+// costs a pass over the content of the pages that draw large images.
+std::optional<QByteArray> displayCopy(const QByteArray& bytes, double pixelsPerPoint);
 
 } // namespace PdfInternal
