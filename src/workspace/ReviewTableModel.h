@@ -40,6 +40,8 @@ class ReviewTableModel : public QAbstractTableModel
     void reload();
     // One cell changed.
     void refreshCell(int row, int column);
+    // Every cell of one column changed.
+    void refreshColumn(int column);
 
   private:
     // A valid index of this model's table.
