@@ -153,13 +153,6 @@ void ReviewTableModel::reload()
     }
 }
 
-void ReviewTableModel::refreshColumn(int column)
-{
-    if (m_rows <= 0 || column < 0 || column >= columnCount())
-        return;
-    Q_EMIT dataChanged(index(0, column), index(m_rows - 1, column));
-}
-
 void ReviewTableModel::refreshCell(int row, int column)
 {
     if (row < 0 || row >= m_rows || column < 0 || column >= columnCount())

@@ -40,8 +40,6 @@ class ReviewTableModel : public QAbstractTableModel
     void reload();
     // One cell changed.
     void refreshCell(int row, int column);
-    // Every cell of one column changed.
-    void refreshColumn(int column);
 
   private:
     // A valid index of this model's table.

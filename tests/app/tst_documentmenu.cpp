@@ -67,11 +67,13 @@ class DocumentMenuTest : public QObject
     void itemsFollowTheButtons()
     {
         const QString open = QKeySequence(QKeySequence::Open).toString();
-        QCOMPARE(documentItems(), QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|off",
-                                               "Export reviewed pages|Ctrl+E|off"}));
+        QCOMPARE(documentItems(),
+                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|off", "Read all groups|Ctrl+Shift+R|off",
+                              "Export reviewed pages|Ctrl+E|off"}));
         QVERIFY(driver->open(TestPaths::samplePath()));
-        QCOMPARE(documentItems(), QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|on",
-                                               "Export reviewed pages|Ctrl+E|on"}));
+        QCOMPARE(documentItems(),
+                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|on", "Read all groups|Ctrl+Shift+R|on",
+                              "Export reviewed pages|Ctrl+E|on"}));
         AppDriver::clickSegment(app->scope, 1);
         QCOMPARE(documentItems().value(1), QString("Read this page|Ctrl+R|on"));
 
