@@ -413,16 +413,21 @@ private Q_SLOTS:
         const QRectF shown = view->pageTransform().mapRect(number);
         const double scale = view->scale();
 
-        // Without the hook, a press on an outline starts a new region.
-        QVERIFY(!view->grabAt(shown.center()));
-
         QList<QRectF> adjustedTo;
         QList<QRectF> drawn;
+        view->selected = [&](const QRectF& rect, int) { drawn.append(rect); };
+        // Without the hook, a drag that begins on an outline draws a new region.
+        const QPoint middle = shown.center().toPoint();
+        QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, middle);
+        QTest::mouseMove(port, middle + QPoint(30, 20));
+        QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, middle + QPoint(30, 20));
+        QCOMPARE(drawn.size(), 1);
+        drawn.clear();
+
         view->adjusted = [&](const PageOutline& outline, const QRectF& rect) {
             QCOMPARE(outline.rect, number);
             adjustedTo.append(rect);
         };
-        view->selected = [&](const QRectF& rect, int) { drawn.append(rect); };
         // Edges (as shown on screen), corners and the inside.
         QCOMPARE(view->grabAt(QPointF(shown.right(), shown.center().y()))->edges, Qt::Edges(Qt::RightEdge));
         QCOMPARE(view->grabAt(shown.topLeft())->edges, Qt::Edges(Qt::LeftEdge | Qt::TopEdge));
