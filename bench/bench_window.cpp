@@ -81,6 +81,10 @@ class BenchToolkit : public Toolkit
     {
         alerts.append(message);
     }
+    bool confirm(QWidget*, const QString&, const QString&, const QString&, const QString&) override
+    {
+        return true;
+    }
     std::optional<QString> chooseOpenPdf(QWidget*) override { return m_file; }
     std::optional<QString> chooseFolder(QWidget*, const QString&) override { return m_folder; }
     std::optional<QString> chooseSaveRegions(QWidget*, const QString&) override { return std::nullopt; }

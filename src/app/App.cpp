@@ -68,7 +68,7 @@ void App::applicationDidFinishLaunching()
 bool App::applicationShouldTerminate()
 {
     if (!busy())
-        return true;
+        return mayDiscardTypedNames();
     cancelWork();
     status->setText(QStringLiteral("Cancelling and cleaning up. Quit again when the task stops."));
     return false;
@@ -93,9 +93,31 @@ bool App::applicationShouldHandleReopen(bool)
 bool App::windowShouldClose()
 {
     if (!busy())
-        return true;
+        return mayDiscardTypedNames();
     cancelWork();
+    m_closeWhenIdle = true;
     return false;
+}
+
+bool App::mayDiscardTypedNames()
+{
+    bool typed = false;
+    for (int page : std::as_const(typedPages)) {
+        if (page >= 0 && page < rows.size() &&
+            (!rows[page].value(QStringLiteral("number")).toString().isEmpty() ||
+             !rows[page].value(QStringLiteral("title")).toString().isEmpty()))
+            typed = true;
+    }
+    if (!typed)
+        return true;
+    const QString name = documentName.isEmpty() ? QStringLiteral("this document") : documentName;
+    if (!m_toolkit->confirm(window.get(),
+                            QStringLiteral("Discard the names typed for ") + name +
+                                QStringLiteral("? They are not saved anywhere."),
+                            QString(), QStringLiteral("Discard"), QStringLiteral("Cancel")))
+        return false;
+    typedPages.clear();
+    return true;
 }
 
 void App::quit()

@@ -27,6 +27,7 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSet>
 #include <QString>
 #include <QUrl>
@@ -80,14 +81,25 @@ public:
     // Applies the light monochrome look, builds the window and menus,
     // refreshes the controls and brings the window to the front.
     void applicationDidFinishLaunching();
-    // Idle: true. Busy: cancels the task, says so in the status line, false.
+    // Idle: true, once the user agrees to lose names typed by hand. Busy:
+    // cancels the task, says so in the status line, false.
     bool applicationShouldTerminate();
     bool applicationShouldTerminateAfterLastWindowClosed() const;
     // Makes the window visible, raised and active; true. (Nothing on this
     // platform sends a reopen request; kept for desktops that do.)
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
-    // Idle: true. Busy: cancels the task and keeps the window, false.
+    // Idle: true, once the user agrees to lose names typed by hand (see
+    // mayDiscardTypedNames). Busy: cancels the task and keeps the window,
+    // false; when the task has ended the status says the window can be
+    // closed now.
     bool windowShouldClose();
+    // Names typed by hand that no export has written are the one piece of
+    // work the application cannot give back: when the rows hold any, asks
+    // "Discard the names typed for <file name>? They are not saved
+    // anywhere." with "Discard" and "Cancel". True when there is nothing to
+    // lose or the user chose Discard (the names then count as discarded,
+    // so that a second request does not ask again); false on Cancel.
+    bool mayDiscardTypedNames();
     // "Quit Planfolio": ends the process unless applicationShouldTerminate
     // refuses.
     void quit();
@@ -113,8 +125,8 @@ public:
     // total", the status only while the task is not cancelled); an update
     // that arrives after the task's finish is dropped.
     void report(int done, int total, const QString& label);
-    // Ends the task: no token, `message` in the status line, controls
-    // refreshed. Main thread.
+    // Ends the task: no token, the bar emptied, `message` in the status
+    // line, controls refreshed. Main thread.
     void finish(const QString& message);
     // Asks the running task to stop: cancels its token, disables the cancel
     // button and relabels it "Cancelling…". Main thread.
@@ -163,6 +175,12 @@ public:
     // empty from the pages' bookmarks, as if typed ("Edited; review"); never
     // overwrites a name. Says in the status line how many it filled.
     void fillFromBookmarks();
+    // "Read all groups": one read task over every page with text whose
+    // effective regions (its own, or its group's) are complete, reported
+    // with the read summary; pages without both regions are left as they
+    // are.
+    void readAllGroups();
+    QPointer<QAction> readAllAction;
     void documentCheck();
     void exportFiles();
 
@@ -172,11 +190,24 @@ public:
     void clearHighlights();
     void showPage(int index);
     void selectRegion(const QRectF& rect, int page);
+    // An outline of the shown page was moved or resized to `rect`: the
+    // region it shows (the title when `title`) is set through selectRegion
+    // as a drag would set it, on the page alone when the page has regions
+    // of its own or "This page only" is chosen. The scope control stays;
+    // the mode control points at a region still missing, else stays.
+    void adjustRegion(bool title, const QRectF& rect, int page);
     void changeGroup();
     void changeScope();
     void resetPage();
     void invalidate(const QList<int>& pages);
     void inspectRegions();
+    // Shows the page of the row `delta` rows further in table order with
+    // the review panel open on it, where the panel was; nothing past the
+    // first or last row, or while a task runs.
+    void stepReviewPanel(int delta);
+    // Where the user last had the review panel (frame position and size):
+    // a new panel opens there rather than centred.
+    std::optional<QRect> reviewPanelPlace;
 
     // --- Region files and suggestions ---------------------------------------
     // "Save regions…" and "Apply regions…" (src/workspace/RegionFiles.cpp):
@@ -195,6 +226,12 @@ public:
     // in "This page only" scope) from the text layer and shows them, to be
     // set with useSuggestion() or dropped with dismissSuggestion().
     void suggestRegions();
+    // "Suggest regions for all groups" (src/workflows/SuggestFlow.cpp): one
+    // task that suggests regions for every group, and regions of their own
+    // for pages of a group that read nothing with the group's suggestion
+    // (a title block elsewhere); shows them with "Use all" and "Dismiss".
+    void suggestAllGroups();
+    // Sets the suggestion on show (one, or all of them) as if dragged.
     void useSuggestion();
     void dismissSuggestion();
     // The suggestion on show: for the pages of group `group`, or for page
@@ -206,6 +243,15 @@ public:
         std::optional<int> page;
     };
     std::optional<ShownSuggestion> suggestion;
+    // The suggestions for all groups on show: by group, and by page for
+    // pages that get their own.
+    struct ShownSuggestions
+    {
+        QMap<int, RegionSuggestion::Suggestion> groups;
+        QMap<int, RegionSuggestion::Suggestion> pages;
+    };
+    std::optional<ShownSuggestions> suggestions;
+    QPointer<QAction> suggestAllAction;
     QPointer<QAction> saveRegionsAction;
     QPointer<QAction> applyRegionsAction;
     QPointer<QAction> suggestRegionsAction;
@@ -254,6 +300,12 @@ public:
     std::unique_ptr<SerialWorker> worker;
     std::shared_ptr<WorkCancellation> token;
     std::optional<QByteArray> sourceData;
+    // The open file's name (without its folder), for questions about it.
+    QString documentName;
+    // Pages whose number or title the user typed since the document was
+    // opened or last exported; a read or a region change that replaces the
+    // row's names takes the page out again.
+    QSet<int> typedPages;
     // Every page's text layer as the open took it, replaced with sourceData
     // (see KeptTextLayers).
     KeptTextLayers textLayers;
@@ -264,8 +316,19 @@ public:
     QMap<int, PageRegions> groupRegions;
     QMap<int, PageRegions> overrides;
     QList<ReviewRow> rows;
+    // Why the filename check would refuse a row's own names, by row
+    // (DocumentSafety::rowProblems), kept up to date with `rows` by
+    // reloadTable() and edited(); the table marks those rows.
+    QMap<int, QString> rowProblems;
+    // Why a read row needs an edge/text check, by row, as its read found
+    // it; gone once the row is emptied, edited or read again.
+    QMap<int, QList<EdgeReason>> edgeReasons;
     int activeGroup = 0;
     int activePage = 0;
+    // Where the user last looked at each group's pages (zoom and position),
+    // so that stepping through a group's rows keeps its title block in
+    // place. Only places the user chose are kept.
+    QMap<int, RegionView::Place> groupPlaces;
     // The outlines drawn on the shown page (at most two).
     QList<PageOutline> annotations;
     QPointer<QWidget> reviewPanel;
@@ -282,10 +345,16 @@ private:
     void buildMenu();
     void buildRegionsMenu();
     void editCommand(const char* method);
+    // The read task over `pages` with their `regions` (ReadFlow.cpp);
+    // `skipped` no-text pages are named in the summary.
+    void startRead(const QList<int>& pages, const QMap<int, PageRegions>& regions, int skipped);
 
     std::unique_ptr<Toolkit> m_toolkit;
     // Numbers the tasks; a progress update carries the number of the task
     // that made it and is dropped once another number is current. Written
     // on the main thread, read by report() on the worker.
     std::atomic<quint64> m_taskGeneration{0};
+    // A close request cancelled the running task: its end says that the
+    // window can be closed now.
+    bool m_closeWhenIdle = false;
 };

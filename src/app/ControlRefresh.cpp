@@ -41,6 +41,8 @@ void App::refreshControls()
     // only with a document and while no task runs.
     for (QAction* zoom : pdf->zoomActions())
         zoom->setEnabled(idle && open);
+    if (readAllAction)
+        readAllAction->setEnabled(idle && open);
     // Region files and suggestions.
     if (saveRegionsAction)
         saveRegionsAction->setEnabled(idle && open && (!groupRegions.isEmpty() || !overrides.isEmpty()));
@@ -51,6 +53,8 @@ void App::refreshControls()
     // Only a set whose bookmarks name sheets has names to fill.
     if (fillBookmarksAction)
         fillBookmarksAction->setEnabled(idle && open && !bookmarkNames.isEmpty());
+    if (suggestAllAction)
+        suggestAllAction->setEnabled(idle && open);
     if (suggestionBar) {
         suggestionBar->useButton()->setEnabled(idle);
         suggestionBar->dismissButton()->setEnabled(idle);

@@ -29,6 +29,29 @@ void RealToolkit::alert(QWidget* parent, const QString& message, const QString& 
     box.exec();
 }
 
+bool RealToolkit::confirm(QWidget* parent, const QString& message, const QString& informative,
+                          const QString& confirmButton, const QString& cancelButton)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Planfolio"));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setText(message);
+    box.setInformativeText(informative);
+    if (auto* headline = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont font = headline->font();
+        font.setBold(true);
+        headline->setFont(font);
+    }
+    QPushButton* yes = box.addButton(confirmButton, QMessageBox::DestructiveRole);
+    QPushButton* no = box.addButton(cancelButton, QMessageBox::RejectRole);
+    // Return and Escape both keep what the user has: the destructive
+    // answer takes a deliberate click.
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 namespace {
 
 const QString regionsFilter = QStringLiteral("Regions files (*.json)");

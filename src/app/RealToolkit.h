@@ -11,6 +11,8 @@ class RealToolkit : public Toolkit
 public:
     void alert(QWidget* parent, const QString& message, const QString& informative = {},
                const QString& button = {}) override;
+    bool confirm(QWidget* parent, const QString& message, const QString& informative,
+                 const QString& confirmButton, const QString& cancelButton) override;
     std::optional<QString> chooseOpenPdf(QWidget* parent) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) override;
     std::optional<QString> chooseSaveRegions(QWidget* parent, const QString& suggestedName) override;

@@ -46,7 +46,14 @@ void App::finish(const QString& message)
 {
     token.reset();
     ++m_taskGeneration;
-    status->setText(message);
+    // An idle bar looks empty: a full one would read as work under way.
+    progress->setProgressValue(0);
+    if (m_closeWhenIdle) {
+        m_closeWhenIdle = false;
+        status->setText(message + QStringLiteral(" The window can be closed now."));
+    } else {
+        status->setText(message);
+    }
     refreshControls();
 }
 
@@ -105,6 +112,7 @@ void App::commitPendingEdit()
 void App::closeReviewPanel()
 {
     if (reviewPanel) {
+        reviewPanelPlace = QRect(reviewPanel->pos(), reviewPanel->size());
         reviewPanel->close();
         reviewPanel->deleteLater();
     }

@@ -23,6 +23,13 @@ public:
     virtual void alert(QWidget* parent, const QString& message, const QString& informative = {},
                        const QString& button = {}) = 0;
 
+    // A modal question over `parent` with a message text, an informative
+    // text (may be empty) and two buttons: `confirmButton`, which carries
+    // out what was asked, and `cancelButton`, the default, which does not.
+    // True when the user chose `confirmButton`.
+    virtual bool confirm(QWidget* parent, const QString& message, const QString& informative,
+                         const QString& confirmButton, const QString& cancelButton) = 0;
+
     // A modal open panel that accepts one file of the PDF type. The chosen
     // file's path, or nothing when the user cancels.
     virtual std::optional<QString> chooseOpenPdf(QWidget* parent) = 0;

@@ -303,6 +303,9 @@ void App::buildMenu()
     QMenu* steps = bar->addMenu(QStringLiteral("Document"));
     ButtonAction::add(steps, openButton, QKeySequence(QKeySequence::Open));
     ButtonAction::add(steps, readButton, QKeySequence(Qt::CTRL | Qt::Key_R));
+    readAllAction = steps->addAction(QStringLiteral("Read all groups"));
+    readAllAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    connect(readAllAction, &QAction::triggered, this, &App::readAllGroups);
     ButtonAction::add(steps, exportButton, QKeySequence(Qt::CTRL | Qt::Key_E));
     fillBookmarksAction = steps->addAction(QStringLiteral("Fill names from bookmarks"));
     connect(fillBookmarksAction, &QAction::triggered, this, &App::fillFromBookmarks);

@@ -7,6 +7,7 @@
 #include "Workflow.h"
 
 #include <QList>
+#include <QMap>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -89,6 +90,14 @@ QString sheetFilename(const QString& number, const QString& title);
 // The one message the user must act on before `rows` can be exported, or
 // nothing when every row passes. Pure; first failing row wins.
 std::optional<QString> filenameProblem(const QList<ReviewRow>& rows);
+
+// For each row that the filename check would refuse for its own names, one
+// line saying why, for the review table to show on that row: a character
+// that cannot stand in a file name ("'/' cannot be used in a file name"),
+// a name too long for one, or a number or file name another row has too.
+// Rows with an empty number or title are left out: they are not read or
+// typed yet, which their review state says. Keys are row indexes. Pure.
+QMap<int, QString> rowProblems(const QList<ReviewRow>& rows);
 
 // The register's quoting rule for one text field.
 QString quoted(const QString& text);

@@ -1,6 +1,7 @@
 #include "DocumentSafety.h"
 
 #include <QChar>
+#include <QHash>
 #include <QSet>
 #include <QVariant>
 
@@ -63,6 +64,34 @@ bool hasForbiddenScalar(const QString& text)
     return false;
 }
 
+// The first scalar of `text` that may not stand in a file name, described
+// for a person: the character itself in quotes when it can be seen, its
+// code point when it cannot. Nothing when every scalar may stand.
+std::optional<QString> forbiddenDescription(const QString& text)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar unit = text.at(i);
+        char32_t scalar = unit.unicode();
+        if (unit.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            scalar = QChar::surrogateToUcs4(unit, text.at(i + 1));
+            ++i;
+        } else if (unit.isSurrogate()) {
+            return QStringLiteral("A broken character (U+") +
+                   QString::number(uint(scalar), 16).toUpper().rightJustified(4, QLatin1Char('0')) +
+                   QLatin1Char(')');
+        }
+        if (!forbiddenScalar(scalar))
+            continue;
+        if (scalar == U'/' || scalar == U':')
+            return QStringLiteral("'") + QChar(char16_t(scalar)) + QStringLiteral("'");
+        return QStringLiteral("An invisible character (U+") +
+               QString::number(uint(scalar), 16).toUpper().rightJustified(4, QLatin1Char('0')) +
+               QLatin1Char(')');
+    }
+    return std::nullopt;
+}
+
 // The key under which two texts count as the same name: canonical
 // composition, then the full lower-case mapping. Lower-casing can leave a
 // sequence that is no longer composed, so the key is composed once more and
@@ -120,4 +149,41 @@ std::optional<QString> DocumentSafety::filenameProblem(const QList<ReviewRow>& r
     if (rows.isEmpty())
         return noRows;
     return std::nullopt;
+}
+
+QMap<int, QString> DocumentSafety::rowProblems(const QList<ReviewRow>& rows)
+{
+    QMap<int, QString> problems;
+    // First row of each number and file name key, for the duplicates.
+    QHash<QString, int> numbers;
+    QHash<QString, int> filenames;
+    for (int i = 0; i < rows.size(); ++i) {
+        const std::optional<QString> number = textField(rows[i], QStringLiteral("number"));
+        const std::optional<QString> title = textField(rows[i], QStringLiteral("title"));
+        if (!number || !title || number->isEmpty() || title->isEmpty())
+            continue;
+        const QString filename = sheetFilename(*number, *title);
+        if (const std::optional<QString> character = forbiddenDescription(filename)) {
+            problems.insert(i, *character + QStringLiteral(" cannot be used in a file name"));
+            continue;
+        }
+        if (filename.toUtf8().size() > maxFilenameBytes) {
+            problems.insert(i, QStringLiteral("The file name is %1 bytes long; at most %2 can be used")
+                                   .arg(filename.toUtf8().size())
+                                   .arg(maxFilenameBytes));
+            continue;
+        }
+        const QString numberKey = duplicateKey(*number);
+        const QString filenameKey = duplicateKey(filename);
+        if (const auto first = numbers.constFind(numberKey); first != numbers.cend()) {
+            problems.insert(i, QStringLiteral("Same number as page %1").arg(*first + 1));
+            problems.insert(*first, QStringLiteral("Same number as page %1").arg(i + 1));
+        } else if (const auto other = filenames.constFind(filenameKey); other != filenames.cend()) {
+            problems.insert(i, QStringLiteral("Same file name as page %1").arg(*other + 1));
+            problems.insert(*other, QStringLiteral("Same file name as page %1").arg(i + 1));
+        }
+        numbers.insert(numberKey, numbers.value(numberKey, i));
+        filenames.insert(filenameKey, filenames.value(filenameKey, i));
+    }
+    return problems;
 }

@@ -13,6 +13,7 @@
 #include "Toolkit.h"
 
 #include <QCheckBox>
+#include <QTableView>
 
 void App::exportFiles()
 {
@@ -21,6 +22,20 @@ void App::exportFiles()
     // A half-typed cell is stored and checked with the rest.
     commitPendingEdit();
     if (const std::optional<QString> problem = DocumentSafety::filenameProblem(rows)) {
+        // The message names no row: the table shows the first one that
+        // fails, with its reason in the row's tooltip.
+        rowProblems = DocumentSafety::rowProblems(rows);
+        for (int r = 0; r < rows.size(); ++r) {
+            const QString number = rows[r].value(QStringLiteral("number")).toString();
+            const QString title = rows[r].value(QStringLiteral("title")).toString();
+            if (number.isEmpty() || title.isEmpty() || rowProblems.contains(r)) {
+                if (table && table->model()) {
+                    table->selectRow(r);
+                    table->scrollTo(table->model()->index(r, 0));
+                }
+                break;
+            }
+        }
         alert(*problem + QStringLiteral(" Read every group in the table before exporting."));
         return;
     }
@@ -47,6 +62,9 @@ void App::exportFiles()
                 exported, *source, ExportFiles::toPath(parent), *cancel,
                 [this](int done, int total) { report(done, total, QStringLiteral("Exporting")); });
             deliver([this, count = exported.size(), folder = ExportFiles::fromPath(folder)] {
+                // Every row is in the register now: nothing typed is lost
+                // by closing.
+                typedPages.clear();
                 finish(QStringLiteral("Exported ") + QString::number(count) +
                        QStringLiteral(" pages. Source untouched."));
                 toolkit().openInFileManager(folder);

@@ -21,7 +21,7 @@ namespace {
 
 const QString cancelledText = QStringLiteral("Open cancelled. Previous document retained.");
 
-void adoptOpened(App& app, SourceFile::Opened opened);
+void adoptOpened(App& app, SourceFile::Opened opened, const QString& path);
 
 } // namespace
 
@@ -59,6 +59,10 @@ void App::openFile(const QString& path)
 {
     if (busy())
         return;
+    // Asked before the task starts: the user decides while the names are
+    // still on screen. A failed open keeps them anyway.
+    if (!mayDiscardTypedNames())
+        return;
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Loading and grouping PDF\u2026"));
 
     // The worker job may use `this`: the destructor cancels the token and
@@ -70,13 +74,13 @@ void App::openFile(const QString& path)
                 SourceFile::open(path, *cancel, [this](const QString& label, int done, int total) {
                     report(done, total, label);
                 }));
-            deliver([this, cancel, opened] {
+            deliver([this, cancel, opened, path] {
                 // Cancelled after the worker's last check: nothing is replaced.
                 if (cancel->isCancelled()) {
                     finish(cancelledText);
                     return;
                 }
-                adoptOpened(*this, std::move(*opened));
+                adoptOpened(*this, std::move(*opened), path);
             });
         } catch (const CancellationError&) {
             deliver([this] { finish(cancelledText); });
@@ -94,7 +98,7 @@ namespace {
 
 // Replaces the working state with the opened document's, as one block on
 // the main thread, and sets up the review.
-void adoptOpened(App& app, SourceFile::Opened opened)
+void adoptOpened(App& app, SourceFile::Opened opened, const QString& path)
 {
     // The outlines belong to the previous document's pages.
     app.clearHighlights();
@@ -113,6 +117,10 @@ void adoptOpened(App& app, SourceFile::Opened opened)
     app.outlinedPages.clear();
     app.groupRegions.clear();
     app.overrides.clear();
+    app.documentName = QFileInfo(path).fileName();
+    app.groupPlaces.clear();
+    app.typedPages.clear();
+    app.edgeReasons.clear();
 
     app.rows.clear();
     const int pages = app.document->pageCount();

@@ -83,9 +83,38 @@ void App::readRegions()
         }
     }
 
+    startRead(pages, regions, int(candidates.size() - pages.size()));
+}
+
+void App::readAllGroups()
+{
+    if (busy() || !sourceData)
+        return;
+    commitPendingEdit();
+    // Every page with text whose effective regions are complete, in page
+    // order; pages still without both regions wait for them.
+    QList<int> pages;
+    QMap<int, PageRegions> regions;
+    for (int page = 0; page < rows.size(); ++page) {
+        if (noTextPages.contains(page))
+            continue;
+        const PageRegions pair = pairFor(page);
+        if (!pair.complete())
+            continue;
+        pages.append(page);
+        regions.insert(page, pair);
+    }
+    if (pages.isEmpty()) {
+        alert(QStringLiteral("Select both number and title regions for this group or page first."));
+        return;
+    }
+    startRead(pages, regions, int(noTextPages.size()));
+}
+
+void App::startRead(const QList<int>& pages, const QMap<int, PageRegions>& regions, int skipped)
+{
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Reading selected pages\u2026"));
     reviewed->setChecked(false);
-    const int skipped = int(candidates.size() - pages.size());
 
     // `this` stays valid for the job: the destructor waits for it.
     // The kept text layers travel as an implicitly shared copy: the read
@@ -112,6 +141,12 @@ void App::readRegions()
                         outlinedPages.insert(result.index);
                     else
                         outlinedPages.remove(result.index);
+                    // The typed names are replaced by what was read.
+                    typedPages.remove(result.index);
+                    if (result.reasons.isEmpty())
+                        edgeReasons.remove(result.index);
+                    else
+                        edgeReasons.insert(result.index, result.reasons);
                 }
                 reloadTable();
                 finish(readSummary(results, skipped) + outlinedNote(results));

@@ -11,6 +11,10 @@
 #include "SegmentedControl.h"
 #include "SuggestionBar.h"
 #include "SuggestionOutlines.h"
+#include "Workflow.h"
+
+#include <QLabel>
+#include <QTableView>
 
 namespace {
 
@@ -85,7 +89,7 @@ void App::suggestRegions()
                 suggestion = shown;
                 suggestionOutlines->show(shown.page ? QList<int>{*shown.page} : groups[shown.group].pages,
                                          found->number, found->title);
-                suggestionBar->present(described(shown));
+                suggestionBar->present(described(shown), QStringLiteral("Use suggestion"));
                 finish(
                     QStringLiteral("Suggested regions are shown in grey. Use the suggestion to set them, or "
                                    "dismiss it."));
@@ -104,9 +108,153 @@ void App::suggestRegions()
     });
 }
 
+namespace {
+
+// "groups 1 and 2", "group 1", "pages 3, 7 and 10"
+QString numbered(const QString& one, const QString& many, const QList<int>& indexes)
+{
+    QStringList numbers;
+    for (int index : indexes)
+        numbers.append(QString::number(index + 1));
+    QString list = numbers.join(QStringLiteral(", "));
+    if (numbers.size() > 1)
+        list = numbers.mid(0, numbers.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+               numbers.last();
+    return (numbers.size() == 1 ? one : many) + QLatin1Char(' ') + list;
+}
+
+QString describedAll(const App::ShownSuggestions& shown, const QList<int>& missed)
+{
+    QString text = QStringLiteral("Suggested regions for ") +
+                   numbered(QStringLiteral("group"), QStringLiteral("groups"), shown.groups.keys());
+    if (!shown.pages.isEmpty())
+        text += QStringLiteral(", and their own for ") +
+                numbered(QStringLiteral("page"), QStringLiteral("pages"), shown.pages.keys());
+    text += QLatin1Char('.');
+    if (!missed.isEmpty())
+        text += QStringLiteral(" None found for ") +
+                numbered(QStringLiteral("group"), QStringLiteral("groups"), missed) +
+                QStringLiteral("; drag its regions by hand.");
+    return text;
+}
+
+} // namespace
+
+void App::suggestAllGroups()
+{
+    if (busy() || !sourceData || !document || groups.isEmpty())
+        return;
+    dismissSuggestion();
+    QList<QList<int>> groupPages;
+    for (const DrawingGroup& group : std::as_const(groups)) {
+        QList<int> pages = group.pages;
+        pages.removeIf([this](int page) { return noTextPages.contains(page); });
+        groupPages.append(pages);
+    }
+
+    const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Suggesting regions\u2026"));
+    // `this` stays valid for the job: the destructor waits for it.
+    submit([this, data = *sourceData, layers = textLayers, groupPages, cancel] {
+        try {
+            ShownSuggestions found;
+            QList<int> missed;
+            const int total = int(groupPages.size());
+            for (int g = 0; g < total; ++g) {
+                const QList<int>& pages = groupPages[g];
+                std::optional<RegionSuggestion::Suggestion> group;
+                if (!pages.isEmpty())
+                    group = RegionSuggestion::suggestFor(data, pages, *cancel, {}, layers);
+                report(g + 1, total, QStringLiteral("Suggesting"));
+                if (!group) {
+                    missed.append(g);
+                    continue;
+                }
+                found.groups.insert(g, *group);
+                // A page whose title block sits elsewhere reads nothing with
+                // its group's regions: it gets a suggestion of its own where
+                // its own text shows one.
+                QMap<int, PageRegions> regions;
+                for (int page : pages)
+                    regions.insert(page, PageRegions(group->number, group->title));
+                for (const PageRead& read : DrawingWorkflow::read(data, pages, regions, *cancel, {}, layers)) {
+                    if (!read.number.isEmpty() && !read.title.isEmpty())
+                        continue;
+                    if (const auto own = RegionSuggestion::suggestFor(data, {read.index}, *cancel, {}, layers))
+                        found.pages.insert(read.index, *own);
+                }
+            }
+            deliver([this, found, missed, cancel] {
+                if (cancel->isCancelled()) {
+                    finish(cancelledText);
+                    return;
+                }
+                if (found.groups.isEmpty()) {
+                    finish(QStringLiteral("No sheet number and title found to suggest for any group. Drag "
+                                          "the regions by hand."));
+                    return;
+                }
+                suggestions = found;
+                QMap<int, PageRegions> outlines;
+                for (auto it = found.groups.cbegin(); it != found.groups.cend(); ++it) {
+                    for (int page : std::as_const(groups[it.key()].pages))
+                        outlines.insert(page, PageRegions(it->number, it->title));
+                }
+                for (auto it = found.pages.cbegin(); it != found.pages.cend(); ++it)
+                    outlines.insert(it.key(), PageRegions(it->number, it->title));
+                suggestionOutlines->showEach(outlines);
+                suggestionBar->present(describedAll(found, missed), QStringLiteral("Use all"));
+                finish(QStringLiteral("Suggested regions are shown in grey. Use them all to set them, or "
+                                      "dismiss them."));
+            });
+        } catch (const CancellationError&) {
+            deliver([this] { finish(cancelledText); });
+        } catch (const TaskError& error) {
+            deliver([this, message = error.message()] {
+                finish(QStringLiteral("Suggestion failed: ") + message);
+            });
+        } catch (const std::exception& error) {
+            deliver([this, message = QString::fromUtf8(error.what())] {
+                finish(QStringLiteral("Suggestion failed: ") + message);
+            });
+        }
+    });
+}
+
 void App::useSuggestion()
 {
-    if (busy() || !suggestion)
+    if (busy())
+        return;
+    if (suggestions) {
+        const ShownSuggestions all = *suggestions;
+        dismissSuggestion();
+        // Each set as if dragged: the group's on one of its pages, then the
+        // pages' own; the scope and mode controls as the user had them.
+        const int scopeBefore = scope->selectedSegment();
+        const int modeBefore = mode->selectedSegment();
+        const int shown = activePage;
+        for (auto it = all.groups.cbegin(); it != all.groups.cend(); ++it) {
+            if (it.key() < 0 || it.key() >= groups.size() || groups[it.key()].pages.isEmpty())
+                continue;
+            assignRegions(groups[it.key()].pages.first(), false, PageRegions(it->number, it->title));
+        }
+        for (auto it = all.pages.cbegin(); it != all.pages.cend(); ++it)
+            assignRegions(it.key(), true, PageRegions(it->number, it->title));
+        scope->setSelectedSegment(scopeBefore);
+        mode->setSelectedSegment(modeBefore);
+        if (table && shown >= 0 && shown < rows.size())
+            table->selectRow(shown);
+        showPage(shown);
+        refreshControls();
+        status->setText(QStringLiteral("Regions set for ") +
+                        numbered(QStringLiteral("group"), QStringLiteral("groups"), all.groups.keys()) +
+                        (all.pages.isEmpty() ? QString()
+                                             : QStringLiteral(" and ") + numbered(QStringLiteral("page"),
+                                                                                   QStringLiteral("pages"),
+                                                                                   all.pages.keys())) +
+                        QStringLiteral(". Read all groups to update results."));
+        return;
+    }
+    if (!suggestion)
         return;
     const ShownSuggestion shown = *suggestion;
     dismissSuggestion();
@@ -126,6 +274,7 @@ void App::useSuggestion()
 void App::dismissSuggestion()
 {
     suggestion.reset();
+    suggestions.reset();
     if (suggestionOutlines)
         suggestionOutlines->clear();
     if (suggestionBar)

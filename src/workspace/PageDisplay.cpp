@@ -64,10 +64,18 @@ void App::showPage(int index)
         return;
     closeReviewPanel();
     clearHighlights();
+    // The place the user chose on the page being left is its group's.
+    const int leaving = pdf->currentPage();
+    const bool another = leaving != index;
+    if (another && leaving >= 0 && pdf->placedByUser()) {
+        if (const std::optional<int> g = groupFor(leaving))
+            groupPlaces.insert(*g, pdf->place());
+    }
     activePage = index;
-    if (const std::optional<int> g = groupFor(index)) {
-        activeGroup = *g;
-        groupPicker->setCurrentIndex(*g);
+    const std::optional<int> group = groupFor(index);
+    if (group) {
+        activeGroup = *group;
+        groupPicker->setCurrentIndex(*group);
     }
     pdf->showPage(index);
     // A reviewer steps through the table's rows (one a page, in page
@@ -84,6 +92,12 @@ void App::showPage(int index)
         annotations.append(PageOutline{index, *regions.title, true});
     if (!annotations.isEmpty())
         pdf->setOutlines(pdf->outlines() + annotations);
+    // A newly shown page opens where the user last looked at its group;
+    // failing that, framed on its regions once it has both.
+    if (another && group && groupPlaces.contains(*group))
+        pdf->restorePlace(groupPlaces.value(*group));
+    else if (another && regions.complete())
+        pdf->zoomToRegions();
 
     const QString detail =
         noTextPages.contains(index)
@@ -135,6 +149,22 @@ void App::selectRegion(const QRectF& rect, int page)
     showPage(page);
     status->setText(QStringLiteral("Number: ") + readiness(value.number) + QStringLiteral(" \u00B7 Title: ") +
                     readiness(value.title) + QStringLiteral(". Read to update results."));
+}
+
+void App::adjustRegion(bool title, const QRectF& rect, int page)
+{
+    if (busy() || !document || !document->page(page))
+        return;
+    const int scopeBefore = scope->selectedSegment();
+    const int modeBefore = mode->selectedSegment();
+    const bool pageOnly = scopeBefore == 1 || overrides.contains(page);
+    PageRegions one;
+    (title ? one.title : one.number) = rect;
+    assignRegions(page, pageOnly, one);
+    scope->setSelectedSegment(scopeBefore);
+    const PageRegions now = pairFor(page);
+    mode->setSelectedSegment(!now.number ? 0 : !now.title ? 1 : modeBefore);
+    refreshControls();
 }
 
 void App::changeGroup()
@@ -190,6 +220,8 @@ void App::invalidate(const QList<int>& pages)
             continue;
         rows[p].insert(QStringLiteral("number"), QString());
         rows[p].insert(QStringLiteral("title"), QString());
+        typedPages.remove(p);
+        edgeReasons.remove(p);
         rows[p].insert(QStringLiteral("state"), ReviewState::needsReading);
     }
     reloadTable();
@@ -233,8 +265,26 @@ void App::inspectRegions()
     if (const auto name = bookmarkNames.constFind(activePage); name != bookmarkNames.cend())
         content.bookmark = name->text();
     content.outlinedText = outlinedPages.contains(activePage);
+    content.reasons = edgeReasons.value(activePage);
 
     auto* panel = new RegionReviewPanel(content, window.get());
     reviewPanel = panel;
-    panel->present();
+    connect(panel, &RegionReviewPanel::stepRequested, this, &App::stepReviewPanel);
+    panel->present(reviewPanelPlace);
+}
+
+void App::stepReviewPanel(int delta)
+{
+    if (busy() || !table || !table->model())
+        return;
+    const int target = activePage + delta;
+    if (target < 0 || target >= rows.size())
+        return;
+    // Through the table, as a click on the row: the selection handling
+    // shows the page (closing the panel) and sets the status.
+    table->selectRow(target);
+    table->scrollTo(table->model()->index(target, 0));
+    if (activePage != target)
+        showPage(target);
+    inspectRegions();
 }

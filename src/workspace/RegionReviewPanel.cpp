@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -50,9 +52,13 @@ RegionReviewPanel::RegionReviewPanel(const Content& content, QWidget* parent)
     auto* regionRow = new QHBoxLayout;
     regionRow->setSpacing(18);
     regionRow->addWidget(
-        column(QStringLiteral("Number"), content.regions.number, content.numberValue, 0, m_numberCrop), 1);
+        column(QStringLiteral("Number"), content.regions.number, content.numberValue, 0, m_numberCrop,
+               m_numberHighlights),
+        1);
     regionRow->addWidget(
-        column(QStringLiteral("Title"), content.regions.title, content.titleValue, 1, m_titleCrop), 1);
+        column(QStringLiteral("Title"), content.regions.title, content.titleValue, 1, m_titleCrop,
+               m_titleHighlights),
+        1);
     stack->addLayout(regionRow, 1);
     const QString bookmark = bookmarkLine(content.bookmark, content.numberValue, content.titleValue);
     if (!bookmark.isEmpty())
@@ -60,6 +66,36 @@ RegionReviewPanel::RegionReviewPanel(const Content& content, QWidget* parent)
     if (content.outlinedText)
         stack->addWidget(wrapping(outlinedText(), this));
     stack->addWidget(wrapping(footer(content.noText), this));
+
+    // A long review steps from row to row with the panel open, and closes
+    // it from the keyboard.
+    auto* buttons = new QHBoxLayout;
+    m_previous = new QPushButton(QStringLiteral("Previous page"), this);
+    m_previous->setToolTip(QStringLiteral("Previous row's page (Page Up)"));
+    m_next = new QPushButton(QStringLiteral("Next page"), this);
+    m_next->setToolTip(QStringLiteral("Next row's page (Page Down)"));
+    m_close = new QPushButton(QStringLiteral("Close"), this);
+    m_close->setToolTip(QStringLiteral("Close (Esc)"));
+    buttons->addWidget(m_previous);
+    buttons->addWidget(m_next);
+    buttons->addStretch(1);
+    buttons->addWidget(m_close);
+    stack->addLayout(buttons);
+    connect(m_previous, &QPushButton::clicked, this, [this] { Q_EMIT stepRequested(-1); });
+    connect(m_next, &QPushButton::clicked, this, [this] { Q_EMIT stepRequested(1); });
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+
+    const auto shortcut = [this](const QKeySequence& key, auto slot) {
+        auto* item = new QShortcut(key, this);
+        item->setContext(Qt::WindowShortcut);
+        connect(item, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); });
+    shortcut(QKeySequence(Qt::Key_PageDown), [this] { Q_EMIT stepRequested(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { Q_EMIT stepRequested(1); });
+    shortcut(QKeySequence(Qt::Key_PageUp), [this] { Q_EMIT stepRequested(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { Q_EMIT stepRequested(-1); });
 }
 
 QString RegionReviewPanel::bookmarkLine(const QString& bookmark, const QString& number, const QString& title)
@@ -106,8 +142,20 @@ QString RegionReviewPanel::footer(bool noText)
 }
 
 QWidget* RegionReviewPanel::column(const QString& heading, const std::optional<Region>& region,
-                                   const QString& value, int channel, QPointer<RegionCropView>& crop)
+                                   const QString& value, int channel, QPointer<RegionCropView>& crop,
+                                   QPointer<ReasonHighlights>& highlights)
 {
+    // This column's reasons: the reading names its region.
+    const QString regionName = heading + QStringLiteral(" region");
+    QList<QRectF> boxes;
+    QStringList sentences;
+    for (const EdgeReason& reason : std::as_const(m_content.reasons)) {
+        if (reason.region != regionName)
+            continue;
+        boxes.append(reason.box);
+        sentences.append(reason.sentence());
+    }
+
     auto* box = new QWidget(this);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -125,6 +173,8 @@ QWidget* RegionReviewPanel::column(const QString& heading, const std::optional<R
                                   m_content.displayTransform, box);
         crop->setMinimumHeight(260);
         layout->addWidget(crop, 1);
+        if (!boxes.isEmpty())
+            highlights = new ReasonHighlights(crop, boxes, m_content.displayTransform);
     } else {
         layout->addWidget(wrapping(noRegionText(), box));
         layout->addStretch(1);
@@ -133,12 +183,17 @@ QWidget* RegionReviewPanel::column(const QString& heading, const std::optional<R
     layout->addWidget(wrapping(QStringLiteral("Table value: ") +
                                    (value.isEmpty() ? QStringLiteral("Not read / not entered") : value),
                                box));
+    if (!sentences.isEmpty())
+        layout->addWidget(wrapping(sentences.join(QLatin1Char('\n')), box));
     return box;
 }
 
-void RegionReviewPanel::present()
+void RegionReviewPanel::present(const std::optional<QRect>& place)
 {
-    if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
+    if (place) {
+        resize(place->size().expandedTo(minimumSize()));
+        move(place->topLeft());
+    } else if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }

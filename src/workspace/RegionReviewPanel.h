@@ -15,17 +15,22 @@
 //
 // Main thread only.
 
+#include "ReasonHighlights.h"
 #include "RegionCropView.h"
 #include "Workflow.h"
 
 #include <QByteArray>
 #include <QPointer>
+#include <QPushButton>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
 #include <QWidget>
 
+#include <optional>
+
 class PageRenderer;
+
 
 class RegionReviewPanel : public QWidget
 {
@@ -44,6 +49,7 @@ class RegionReviewPanel : public QWidget
         bool noText = false;         // the page has no extractable text
         QString bookmark;            // the page's bookmark name, "" when none
         bool outlinedText = false;   // the last read found drawn text, no text
+        QList<EdgeReason> reasons;   // why the page's reading warns, if it did
     };
 
     // A top-level panel over `parent`, which owns it. Not shown until
@@ -51,15 +57,31 @@ class RegionReviewPanel : public QWidget
     RegionReviewPanel(const Content& content, QWidget* parent);
     ~RegionReviewPanel() override;
 
-    // Centres the panel on the screen, shows it, brings it to the front and
-    // gives it the keyboard focus. Not modal.
-    void present();
+    // Puts the panel at `place` (a frame geometry the user gave an earlier
+    // panel), or else centres it on the screen; shows it, brings it to the
+    // front and gives it the keyboard focus. Not modal.
+    void present(const std::optional<QRect>& place = std::nullopt);
 
+    // The "Close" button; it, Escape and Ctrl+W hide the panel as its
+    // title bar's close button does.
+    QPushButton* closeButton() const { return m_close; }
+    QPushButton* previousButton() const { return m_previous; }
+    QPushButton* nextButton() const { return m_next; }
+
+  Q_SIGNALS:
+    // The user asked for the next (+1) or previous (-1) row's page, by
+    // Page Down / Page Up, Ctrl+Down / Ctrl+Up or the panel's buttons.
+    void stepRequested(int delta);
+
+  public:
     // The crop views of the number and title regions; null where the page
     // has no such region.
     RegionCropView* numberCrop() const { return m_numberCrop; }
     RegionCropView* titleCrop() const { return m_titleCrop; }
     PageRenderer* renderer() const { return m_renderer; }
+    // The marks of the reasons over each crop; null where there are none.
+    ReasonHighlights* numberHighlights() const { return m_numberHighlights; }
+    ReasonHighlights* titleHighlights() const { return m_titleHighlights; }
 
     static QString introduction();
     static QString noRegionText();
@@ -71,10 +93,15 @@ class RegionReviewPanel : public QWidget
 
   private:
     QWidget* column(const QString& heading, const std::optional<Region>& region, const QString& value,
-                    int channel, QPointer<RegionCropView>& crop);
+                    int channel, QPointer<RegionCropView>& crop, QPointer<ReasonHighlights>& highlights);
 
     Content m_content;
     QPointer<PageRenderer> m_renderer;
     QPointer<RegionCropView> m_numberCrop;
     QPointer<RegionCropView> m_titleCrop;
+    QPointer<ReasonHighlights> m_numberHighlights;
+    QPointer<ReasonHighlights> m_titleHighlights;
+    QPointer<QPushButton> m_close;
+    QPointer<QPushButton> m_previous;
+    QPointer<QPushButton> m_next;
 };

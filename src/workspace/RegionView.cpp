@@ -33,6 +33,8 @@ constexpr double dashOff = 3;
 // Thinnest outline on screen, in pixels: a large sheet fitted to the view
 // is shown at about a quarter pixel a point.
 constexpr double minOutlinePixels = 1.5;
+// How near an outline's edge, in pixels, a press grabs that edge.
+constexpr double grabTolerance = 4;
 // One zoom step of the zoom commands.
 const double zoomStep = std::sqrt(2.0);
 // Room left around a framed rectangle, as a share of its size.
@@ -63,6 +65,8 @@ RegionView::RegionView(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setPalette(palette);
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::CrossCursor);
+    // The pointer's shape shows what a press would grab.
+    viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
 
     m_renderer = new PageRenderer(this);
@@ -74,11 +78,29 @@ RegionView::RegionView(QWidget* parent) : QAbstractScrollArea(parent)
     m_zoomOut = zoomAction(QStringLiteral("Zoom out"), {QKeySequence(QKeySequence::ZoomOut)}, this);
     m_fitPage = zoomAction(QStringLiteral("Fit page"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, this);
     m_zoomToRegions = zoomAction(QStringLiteral("Zoom to regions"), {}, this);
-    connect(m_zoomIn, &QAction::triggered, this, &RegionView::zoomIn);
-    connect(m_zoomOut, &QAction::triggered, this, &RegionView::zoomOut);
-    connect(m_fitPage, &QAction::triggered, this, &RegionView::zoomToFit);
-    connect(m_zoomToRegions, &QAction::triggered, this, &RegionView::zoomToRegions);
+    // The commands are the user's own choice of place; the same zoom
+    // operations called by the program are not.
+    connect(m_zoomIn, &QAction::triggered, this, [this] {
+        m_placedByUser = true;
+        zoomIn();
+    });
+    connect(m_zoomOut, &QAction::triggered, this, [this] {
+        m_placedByUser = true;
+        zoomOut();
+    });
+    connect(m_fitPage, &QAction::triggered, this, [this] {
+        m_placedByUser = true;
+        zoomToFit();
+    });
+    connect(m_zoomToRegions, &QAction::triggered, this, [this] {
+        m_placedByUser = true;
+        zoomToRegions();
+    });
     addActions(zoomActions());
+    // actionTriggered comes from the user's scrolling only (dragging the
+    // bar, its arrows, the wheel), never from setValue().
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { m_placedByUser = true; });
 }
 
 RegionView::~RegionView() = default;
@@ -109,6 +131,7 @@ void RegionView::showPage(int index)
         return;
     }
     m_page = index;
+    m_placedByUser = false;
     m_cropBox = page->cropBox();
     m_display = page->displayTransform();
     m_displaySize = page->displaySize();
@@ -268,6 +291,32 @@ void RegionView::setZoom(double zoom, const QPointF& anchor)
     scheduleRender();
 }
 
+RegionView::Place RegionView::place() const
+{
+    Place place;
+    place.zoom = m_zoom;
+    if (m_page >= 0 && scale() > 0)
+        // The middle of the view as it is once the scroll bars the zoom
+        // needs are laid out (the scroll area does that later).
+        place.centre = pageTransform().inverted().map(QPointF(viewSize().width() / 2, viewSize().height() / 2));
+    return place;
+}
+
+void RegionView::restorePlace(const Place& place)
+{
+    if (m_page < 0 || fitScale() <= 0)
+        return;
+    m_zoom = std::clamp(place.zoom, 1.0, maxZoom);
+    m_placedByUser = true;
+    updateScrollBars();
+    const QPointF middle = m_display.map(place.centre) * scale();
+    const QSizeF view = viewSize();
+    horizontalScrollBar()->setValue(qRound(margin + middle.x() - view.width() / 2));
+    verticalScrollBar()->setValue(qRound(margin + middle.y() - view.height() / 2));
+    viewport()->update();
+    scheduleRender();
+}
+
 void RegionView::zoomToFit()
 {
     m_zoom = 1;
@@ -354,6 +403,14 @@ void RegionView::mousePressEvent(QMouseEvent* event)
         return;
     }
     event->accept();
+    if (const std::optional<Grab> grab = adjusted ? grabAt(event->position()) : std::nullopt) {
+        const PageOutline& outline = m_outlines[grab->outline];
+        m_adjusting = Adjusting{*grab, outline, m_display.mapRect(outline.rect.normalized()),
+                                displayToViewport().inverted().map(event->position())};
+        m_origin.reset();
+        m_pressUser.reset();
+        return;
+    }
     m_origin = event->position();
     m_pressPage = m_page;
     m_pressUser.reset();
@@ -370,6 +427,18 @@ void RegionView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void RegionView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_acceptsRegions && m_adjusting) {
+        event->accept();
+        const QRectF rect = adjustedRect(event->position());
+        m_dragRect = rect;
+        m_readout.reset();
+        if (readout && rect.width() > 3 && rect.height() > 3)
+            m_readout = readout(rect, m_page);
+        viewport()->update();
+        return;
+    }
+    if (!(event->buttons() & Qt::LeftButton))
+        updateCursor(event->position());
     if (!m_acceptsRegions || !m_origin || !m_pressUser || m_pressPage != m_page || m_page < 0) {
         QAbstractScrollArea::mouseMoveEvent(event);
         return;
@@ -404,6 +473,16 @@ void RegionView::mouseReleaseEvent(QMouseEvent* event)
         m_readout.reset();
         viewport()->update();
     }
+    if (m_adjusting) {
+        const Adjusting adjusting = *m_adjusting;
+        const QRectF rect = adjustedRect(event->position());
+        m_adjusting.reset();
+        updateCursor(event->position());
+        if (m_page == adjusting.outline.page && rect.width() > 3 && rect.height() > 3 &&
+            rect != adjusting.outline.rect.normalized() && adjusted)
+            adjusted(adjusting.outline, rect);
+        return;
+    }
     if (!m_origin)
         return;
     // Cleared before any test, so a rejected drag leaves no start behind.
@@ -421,6 +500,85 @@ void RegionView::mouseReleaseEvent(QMouseEvent* event)
         selected(rect, m_page);
 }
 
+std::optional<RegionView::Grab> RegionView::grabAt(const QPointF& point) const
+{
+    if (m_page < 0)
+        return std::nullopt;
+    const QTransform toViewport = pageTransform();
+    // Edges first, over every outline (one may lie inside the other), the
+    // last drawn on top; then the insides.
+    std::optional<Grab> inside;
+    for (int i = int(m_outlines.size()) - 1; i >= 0; --i) {
+        if (m_outlines[i].page != m_page)
+            continue;
+        const QRectF shown = toViewport.mapRect(m_outlines[i].rect.normalized());
+        if (!shown.adjusted(-grabTolerance, -grabTolerance, grabTolerance, grabTolerance).contains(point))
+            continue;
+        Qt::Edges edges;
+        const double left = std::abs(point.x() - shown.left()), right = std::abs(point.x() - shown.right());
+        const double top = std::abs(point.y() - shown.top()), bottom = std::abs(point.y() - shown.bottom());
+        if (std::min(left, right) <= grabTolerance)
+            edges |= left <= right ? Qt::LeftEdge : Qt::RightEdge;
+        if (std::min(top, bottom) <= grabTolerance)
+            edges |= top <= bottom ? Qt::TopEdge : Qt::BottomEdge;
+        if (edges)
+            return Grab{i, edges};
+        if (!inside)
+            inside = Grab{i, {}};
+    }
+    return inside;
+}
+
+QRectF RegionView::adjustedRect(const QPointF& point) const
+{
+    if (!m_adjusting)
+        return {};
+    const QPointF now = displayToViewport().inverted().map(point);
+    const QPointF delta = now - m_adjusting->press;
+    const QRectF page(QPointF(0, 0), m_displaySize);
+    QRectF rect = m_adjusting->from;
+    const Qt::Edges edges = m_adjusting->grab.edges;
+    if (!edges) {
+        // A move keeps the size and stays on the page.
+        rect.translate(delta);
+        rect.moveLeft(std::clamp(rect.left(), page.left(), std::max(page.left(), page.right() - rect.width())));
+        rect.moveTop(std::clamp(rect.top(), page.top(), std::max(page.top(), page.bottom() - rect.height())));
+    } else {
+        if (edges & Qt::LeftEdge)
+            rect.setLeft(rect.left() + delta.x());
+        if (edges & Qt::RightEdge)
+            rect.setRight(rect.right() + delta.x());
+        if (edges & Qt::TopEdge)
+            rect.setTop(rect.top() + delta.y());
+        if (edges & Qt::BottomEdge)
+            rect.setBottom(rect.bottom() + delta.y());
+        rect = rect.normalized().intersected(page);
+    }
+    const QRectF user = m_display.inverted().mapRect(rect);
+    const QPointF a = snapped(user.topLeft()), b = snapped(user.bottomRight());
+    return QRectF(a, b).normalized();
+}
+
+void RegionView::updateCursor(const QPointF& point)
+{
+    const std::optional<Grab> grab = (adjusted && m_acceptsRegions) ? grabAt(point) : std::nullopt;
+    Qt::CursorShape shape = Qt::CrossCursor;
+    if (grab) {
+        const Qt::Edges e = grab->edges;
+        const bool horizontal = e & (Qt::LeftEdge | Qt::RightEdge);
+        const bool vertical = e & (Qt::TopEdge | Qt::BottomEdge);
+        if (!e)
+            shape = Qt::SizeAllCursor;
+        else if (horizontal && vertical)
+            shape = ((e & Qt::LeftEdge) == 0) == ((e & Qt::TopEdge) == 0) ? Qt::SizeFDiagCursor
+                                                                          : Qt::SizeBDiagCursor;
+        else
+            shape = horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor;
+    }
+    if (viewport()->cursor().shape() != shape)
+        viewport()->setCursor(shape);
+}
+
 void RegionView::wheelEvent(QWheelEvent* event)
 {
     if (!(event->modifiers() & Qt::ControlModifier)) {
@@ -430,6 +588,7 @@ void RegionView::wheelEvent(QWheelEvent* event)
     double steps = event->angleDelta().y() / 120.0;
     if (steps == 0)
         steps = event->pixelDelta().y() / 50.0;
+    m_placedByUser = true;
     setZoom(m_zoom * std::pow(1.2, steps), event->position());
     event->accept();
 }
@@ -439,10 +598,12 @@ bool RegionView::viewportEvent(QEvent* event)
     if (event->type() == QEvent::NativeGesture) {
         auto* gesture = static_cast<QNativeGestureEvent*>(event);
         if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            m_placedByUser = true;
             setZoom(m_zoom * (1 + gesture->value()), gesture->position());
             return true;
         }
         if (gesture->gestureType() == Qt::SmartZoomNativeGesture) {
+            m_placedByUser = true;
             if (m_zoom > 1)
                 zoomToFit();
             else

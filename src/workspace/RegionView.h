@@ -64,6 +64,23 @@ public:
     // points) and the zero-based index of the page it was drawn on.
     std::function<void(const QRectF& rect, int page)> selected;
 
+    // Called once for every accepted adjustment of an outline of the shown
+    // page: a drag that began on its edge or corner (resizing it) or
+    // inside it (moving it), with the outline as it was and the new
+    // rectangle (user space, points). A drag that begins outside every
+    // outline draws a new region through `selected`. While unset, every
+    // drag draws a new region.
+    std::function<void(const PageOutline& outline, const QRectF& rect)> adjusted;
+    // What a press at `viewportPoint` would grab: the index in outlines()
+    // and the grabbed edges (Qt::Edges; none = the inside, a move), or
+    // nothing. Edges are those of the outline as shown on screen.
+    struct Grab
+    {
+        int outline = -1;
+        Qt::Edges edges;
+    };
+    std::optional<Grab> grabAt(const QPointF& viewportPoint) const;
+
     // What a region would read, shown beside the rectangle while it is
     // dragged: the text after whitespace is collapsed, and whether the edge
     // warning would be set.
@@ -121,6 +138,25 @@ public:
     // zoom limits.
     void frame(const QRectF& userRect);
 
+    // Where the user looks: the zoom and the user-space point of the shown
+    // page at the middle of the view. Pages of one geometry group share
+    // their size, so a place taken on one page shows the same part of the
+    // next.
+    struct Place
+    {
+        double zoom = 1;
+        QPointF centre;
+    };
+    Place place() const;
+    // Zooms to `place.zoom` and scrolls `place.centre` to the middle of
+    // the view (as near as the page's edges allow); counts as placed by the
+    // user.
+    void restorePlace(const Place& place);
+    // The user zoomed or scrolled the shown page (wheel, pinch, the zoom
+    // commands, the scroll bars) since it was shown, or restorePlace() put
+    // back a place the user had chosen.
+    bool placedByUser() const { return m_placedByUser; }
+
     // The view's zoom commands, each with its standard shortcut, in menu
     // order: "Zoom in" (Ctrl++), "Zoom out" (Ctrl+-), "Fit page" (Ctrl+0),
     // "Zoom to regions". Owned by the view; whether they are enabled is
@@ -173,6 +209,21 @@ private:
     void requestRender();
     void imageRendered(const PageRenderer::Result& result);
 
+    // An adjustment under way: the outline grabbed, how, and where it and
+    // the press were on the displayed page.
+    struct Adjusting
+    {
+        Grab grab;
+        PageOutline outline;
+        QRectF from;
+        QPointF press;
+    };
+    std::optional<Adjusting> m_adjusting;
+    // The rectangle (user space) the adjustment gives with the pointer at
+    // `viewportPoint`.
+    QRectF adjustedRect(const QPointF& viewportPoint) const;
+    void updateCursor(const QPointF& viewportPoint);
+
     // Fields of the drag.
     std::optional<QPointF> m_origin;
     bool m_acceptsRegions = true;
@@ -192,6 +243,7 @@ private:
     QTransform m_display;
     QSizeF m_displaySize;
     double m_zoom = 1;
+    bool m_placedByUser = false;
 
     QList<PageOutline> m_outlines;
 

@@ -3,6 +3,7 @@
 // The review table's side of the application object: the model over
 // `rows`, what selecting a row shows, and how a typed correction is stored.
 
+#include "DocumentSafety.h"
 #include "ReviewSelectionModel.h"
 #include "ReviewTableModel.h"
 
@@ -28,6 +29,7 @@ void App::reloadTable()
         table->setTextElideMode(Qt::ElideRight);
         reviewModel = model;
     }
+    rowProblems = DocumentSafety::rowProblems(rows);
     if (reviewModel)
         reviewModel->reload();
 }
@@ -68,7 +70,23 @@ void App::edited(int row, const QString& key, const QString& text)
     closeReviewPanel();
     rows[row].insert(key, value);
     rows[row].insert(QStringLiteral("state"), ReviewState::edited);
+    typedPages.insert(row);
+    // What was read no longer stands: its reasons go with it.
+    edgeReasons.remove(row);
     reviewed->setChecked(false);
-    if (reviewModel)
-        reviewModel->refreshCell(row, ReviewTableModel::column(QStringLiteral("state")));
+    // A name can clash with, or stop clashing with, another row's: those
+    // rows' marks change too.
+    const QMap<int, QString> before = rowProblems;
+    rowProblems = DocumentSafety::rowProblems(rows);
+    if (reviewModel) {
+        const int state = ReviewTableModel::column(QStringLiteral("state"));
+        reviewModel->refreshCell(row, state);
+        QSet<int> others(before.keyBegin(), before.keyEnd());
+        others.unite(QSet<int>(rowProblems.keyBegin(), rowProblems.keyEnd()));
+        others.remove(row);
+        for (int other : std::as_const(others)) {
+            if (before.value(other) != rowProblems.value(other))
+                reviewModel->refreshCell(other, state);
+        }
+    }
 }

@@ -2,7 +2,9 @@
 
 #include "App.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QStyle>
 
 namespace {
 QString identifierOf(int column)
@@ -65,12 +67,32 @@ QVariant ReviewTableModel::data(const QModelIndex& index, int role) const
         return value.isValid() ? value.toString() : QString();
     }
     case Qt::ToolTipRole: {
-        // Names are often longer than their column: the whole text on hover.
-        if (!isEditableKey(identifierOf(index.column())))
-            return {};
-        const QString text = m_app.rows.at(index.row()).value(identifierOf(index.column())).toString();
-        return text.isEmpty() ? QVariant() : QVariant(text);
+        // Names are often longer than their column: the whole text on hover,
+        // then why the row cannot be exported as it is; the review state
+        // says why it warns, one reason a line.
+        const QString key = identifierOf(index.column());
+        QStringList lines;
+        if (isEditableKey(key)) {
+            const QString text = m_app.rows.at(index.row()).value(key).toString();
+            if (!text.isEmpty())
+                lines << text;
+        }
+        if (key != QLatin1String("page")) {
+            if (const auto problem = m_app.rowProblems.constFind(index.row()); problem != m_app.rowProblems.cend())
+                lines << *problem;
+        }
+        if (key == QLatin1String("state")) {
+            for (const EdgeReason& reason : m_app.edgeReasons.value(index.row()))
+                lines << reason.sentence();
+        }
+        return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
     }
+    case Qt::DecorationRole:
+        // A row the filename check would refuse is marked where its state
+        // is read.
+        if (identifierOf(index.column()) == QLatin1String("state") && m_app.rowProblems.contains(index.row()))
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return {};
     case Qt::BackgroundRole:
         return QColor(Qt::white);
     case Qt::ForegroundRole:

@@ -5,13 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-// Distance from the view's edges, in pixels.
-constexpr int inset = 8;
-} // namespace
-
-SuggestionBar::SuggestionBar(QWidget* view)
-    : QFrame(view), m_text(new QLabel(this)), m_use(new QPushButton(QStringLiteral("Use suggestion"), this)),
+SuggestionBar::SuggestionBar(QWidget* parent)
+    : QFrame(parent), m_text(new QLabel(this)), m_use(new QPushButton(QStringLiteral("Use suggestion"), this)),
       m_dismiss(new QPushButton(QStringLiteral("Dismiss"), this))
 {
     setObjectName(QStringLiteral("suggestionBar"));
@@ -29,34 +24,17 @@ SuggestionBar::SuggestionBar(QWidget* view)
     layout->addWidget(m_text, 1);
     layout->addWidget(m_use);
     layout->addWidget(m_dismiss);
-    view->installEventFilter(this);
     hide();
 }
 
-void SuggestionBar::present(const QString& text)
+void SuggestionBar::present(const QString& text, const QString& useTitle)
 {
     m_text->setText(text);
-    place();
+    m_use->setText(useTitle);
     show();
-    raise();
 }
 
 QString SuggestionBar::text() const
 {
     return m_text->text();
-}
-
-void SuggestionBar::place()
-{
-    const QWidget* view = parentWidget();
-    const int width = std::max(0, view->width() - 2 * inset);
-    resize(width, heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height());
-    move(inset, inset);
-}
-
-bool SuggestionBar::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
-        place();
-    return QFrame::eventFilter(watched, event);
 }

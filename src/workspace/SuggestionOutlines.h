@@ -11,7 +11,10 @@
 // the viewport and draws with the view's own page transform. Main thread
 // only.
 
+#include "Workflow.h"
+
 #include <QList>
+#include <QMap>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -27,9 +30,15 @@ class SuggestionOutlines : public QWidget
     // Draws `number` and `title` (user space, points) on the pages
     // `pages` (zero-based) when one of them is shown.
     void show(const QList<int>& pages, const QRectF& number, const QRectF& title);
+    // Draws, on each page of `regions` when it is shown, that page's pair
+    // (both of its rectangles are present).
+    void showEach(const QMap<int, PageRegions>& regions);
     // Draws nothing.
     void clear();
-    bool showing() const { return !m_pages.isEmpty(); }
+    bool showing() const { return !m_regions.isEmpty(); }
+    // Where the tags are drawn on the shown page, in viewport coordinates
+    // (number first); empty when nothing is drawn there.
+    QList<QRectF> tagRects() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -37,7 +46,5 @@ class SuggestionOutlines : public QWidget
 
   private:
     QPointer<RegionView> m_view;
-    QList<int> m_pages;
-    QRectF m_number;
-    QRectF m_title;
+    QMap<int, PageRegions> m_regions;
 };

@@ -72,12 +72,12 @@ class DocumentMenuTest : public QObject
     {
         const QString open = QKeySequence(QKeySequence::Open).toString();
         QCOMPARE(documentItems(),
-                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|off",
+                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|off", "Read all groups|Ctrl+Shift+R|off",
                               "Export reviewed pages|Ctrl+E|off", "Fill names from bookmarks||off"}));
         QVERIFY(driver->open(TestPaths::samplePath()));
         // The sample has no bookmarks: nothing to fill from.
         QCOMPARE(documentItems(),
-                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|on",
+                 QStringList({"Open PDF|" + open + "|on", "Read group|Ctrl+R|on", "Read all groups|Ctrl+Shift+R|on",
                               "Export reviewed pages|Ctrl+E|on", "Fill names from bookmarks||off"}));
         AppDriver::clickSegment(app->scope, 1);
         QCOMPARE(documentItems().value(1), QString("Read this page|Ctrl+R|on"));

@@ -123,9 +123,14 @@ private Q_SLOTS:
             }
         }
 
-        // After the task the bar keeps its last value; the next one empties it.
+        // After the task the bar is empty again (its outline alone), and so
+        // is the next task's at its start.
         app->finish("Exported 4 pages. Source untouched.");
-        QCOMPARE(app->progress->progressValue(), 75.0);
+        QCOMPARE(app->progress->progressValue(), 0.0);
+        const QList<bool> idle = barRow(app->progress);
+        QVERIFY(idle.first() && idle.last());
+        for (int x = 2; x < idle.size() - 2; ++x)
+            QVERIFY(!idle[x]);
         app->begin("Reading selected pages\u2026");
         QCOMPARE(app->progress->progressValue(), 0.0);
     }
@@ -219,8 +224,8 @@ private Q_SLOTS:
         QCOMPARE(app->status->text(), QString("Export cancelled; incomplete output removed."));
         QCOMPARE(app->cancelButton->text(), QString("Cancel task"));
         QVERIFY(!app->cancelButton->isEnabled());
-        // The bar shows how far the task got.
-        QCOMPARE(app->progress->progressValue(), 40.0);
+        // The task has ended: the bar is empty again.
+        QCOMPARE(app->progress->progressValue(), 0.0);
     }
 
     void cancellingRelabelsUntilTheTaskEnds()

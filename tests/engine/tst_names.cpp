@@ -46,6 +46,7 @@ private Q_SLOTS:
     void filenameIsNumberDashTitle();
     void problem_data();
     void problem();
+    void rowProblemsNameTheRowAndWhy();
 };
 
 void NamesTest::filenameIsNumberDashTitle()
@@ -163,6 +164,32 @@ void NamesTest::problem()
         QVERIFY2(!result, qPrintable(result.value_or(QString())));
     else
         QCOMPARE(result.value_or(QStringLiteral("<passes>")), message);
+}
+
+void NamesTest::rowProblemsNameTheRowAndWhy()
+{
+    const Rows rows{row(QStringLiteral("A-101"), QStringLiteral("Plan")),
+                    row(QStringLiteral("A-102"), QStringLiteral("DETAILS 1/2: SLAB")),
+                    row(QStringLiteral("a-101"), QStringLiteral("Other plan")),
+                    row(QStringLiteral("A-103"), QStringLiteral("Zero\u200Bwidth")),
+                    row(QString(), QStringLiteral("Not read yet")),
+                    row(QStringLiteral("A-104"), QString(300, QLatin1Char('x'))),
+                    row(QStringLiteral("A-105"), QStringLiteral("Fine"))};
+    const QMap<int, QString> problems = DocumentSafety::rowProblems(rows);
+    // The first character that cannot stand, as the user typed it.
+    QCOMPARE(problems.value(1), QStringLiteral("'/' cannot be used in a file name"));
+    // Numbers that differ only in case clash, both ways.
+    QCOMPARE(problems.value(0), QStringLiteral("Same number as page 3"));
+    QCOMPARE(problems.value(2), QStringLiteral("Same number as page 1"));
+    QCOMPARE(problems.value(3), QStringLiteral("An invisible character (U+200B) cannot be used in a file name"));
+    QVERIFY(problems.value(5).contains(QStringLiteral("at most 239")));
+    // Not read yet is not a problem of the name; a good row has none.
+    QVERIFY(!problems.contains(4));
+    QVERIFY(!problems.contains(6));
+    QCOMPARE(problems.size(), 5);
+    // Whenever a row is marked, the whole list is refused, and vice versa.
+    QVERIFY(DocumentSafety::filenameProblem(rows));
+    QVERIFY(DocumentSafety::rowProblems({rows[6], rows[0]}).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(NamesTest)

@@ -8,6 +8,14 @@ void ScriptedToolkit::alert(QWidget*, const QString& message, const QString& inf
         onAlert(alerts.last());
 }
 
+bool ScriptedToolkit::confirm(QWidget*, const QString& message, const QString& informative,
+                              const QString& confirmButton, const QString& cancelButton)
+{
+    calls.append(QStringLiteral("confirm"));
+    questions.append({message, informative, confirmButton, cancelButton});
+    return confirmAnswers.isEmpty() ? true : confirmAnswers.takeFirst();
+}
+
 std::optional<QString> ScriptedToolkit::chooseOpenPdf(QWidget*)
 {
     calls.append(QStringLiteral("chooseOpenPdf"));

@@ -31,11 +31,23 @@ public:
     // none left = cancelled.
     QList<std::optional<QString>> saveRegionsAnswers;
     QList<std::optional<QString>> openRegionsAnswers;
+    // Answers of confirm(): true = the confirming button, taken from the
+    // front; none left = confirmed, so that suites which do not script the
+    // question behave as before it existed.
+    QList<bool> confirmAnswers;
+    struct Question
+    {
+        QString message;
+        QString informative;
+        QString confirmButton;
+        QString cancelButton;
+    };
+    QList<Question> questions;
     // Runs while an alert is "on screen", before it is dismissed.
     std::function<void(const Alert&)> onAlert;
 
     // --- Record -------------------------------------------------------------
-    // Every call by name ("alert", "chooseOpenPdf", "chooseFolder",
+    // Every call by name ("alert", "confirm", "chooseOpenPdf", "chooseFolder",
     // "chooseSaveRegions", "chooseOpenRegions", "openInFileManager",
     // "terminate"), in order.
     QStringList calls;
@@ -49,6 +61,8 @@ public:
 
     void alert(QWidget* parent, const QString& message, const QString& informative = {},
                const QString& button = {}) override;
+    bool confirm(QWidget* parent, const QString& message, const QString& informative,
+                 const QString& confirmButton, const QString& cancelButton) override;
     std::optional<QString> chooseOpenPdf(QWidget* parent) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& confirmTitle) override;
     std::optional<QString> chooseSaveRegions(QWidget* parent, const QString& suggestedName) override;

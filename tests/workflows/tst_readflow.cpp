@@ -103,6 +103,62 @@ class ReadFlowTest : public QObject
         QCOMPARE(app->outlinedPages, QSet<int>({0, 1}));
     }
 
+    void readAllGroupsInOneTask()
+    {
+        QAction* readAll = findMenuItem(*app, QStringLiteral("Read all groups"));
+        QVERIFY(readAll);
+        QCOMPARE(readAll->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+        QVERIFY(readAll->isEnabled());
+
+        // Nothing has both regions yet: the read's own refusal.
+        readAll->trigger();
+        QCOMPARE(driver->toolkit->alerts.last().message,
+                 QString("Select both number and title regions for this group or page first."));
+        QVERIFY(!app->busy());
+
+        // Both groups, and the sheet whose title block is elsewhere with its
+        // own regions, in one task: every page with text.
+        groupRegions(0);
+        // The next group's drags start with the number again.
+        app->mode->setSelectedSegment(0);
+        groupRegions(1);
+        AppDriver::clickSegment(app->scope, 1);
+        drag(Fixtures::sampleElsewhereNumberRegion(), elsewhere);
+        drag(Fixtures::sampleElsewhereTitleRegion(), elsewhere);
+        QVERIFY(driver->enter(scanned, "number", "C-001"));
+        QVERIFY(QTest::qWaitForWindowActive(app->window.get()));
+        QTest::keyClick(app->window.get(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(driver->waitIdle());
+        QVERIFY(app->status->text().startsWith(QString("Read 11 pages. ")));
+        QVERIFY(app->status->text().endsWith(QString(" 1 no-text pages skipped; manual names kept.")));
+        for (const auto& sheet : sheets) {
+            const ReviewRow& row = app->rows[sheet.page];
+            if (sheet.imageOnly) {
+                QCOMPARE(row.value("number").toString(), QString("C-001"));
+                continue;
+            }
+            QCOMPARE(row.value("number").toString(), sheet.number);
+            QCOMPARE(row.value("title").toString(), sheet.title);
+            QVERIFY(row.value("state").toString() != ReviewState::needsReading);
+        }
+    }
+
+    void readAllLeavesPagesWithoutRegions()
+    {
+        groupRegions(1);
+        app->readAllGroups();
+        QVERIFY(driver->waitIdle());
+        for (const auto& sheet : sheets) {
+            if (sheet.imageOnly)
+                continue;
+            const QString state = app->rows[sheet.page].value("state").toString();
+            if (sheet.group == 1)
+                QVERIFY(state == ReviewState::readReview || state == ReviewState::checkEdges);
+            else
+                QCOMPARE(state, ReviewState::needsRegions);
+        }
+    }
+
     void readOverwritesTypedNames()
     {
         groupRegions(0);

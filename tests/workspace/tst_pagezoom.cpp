@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 namespace {
 const QStringList zoomTitles = {"Zoom in", "Zoom out", "Fit page", "Zoom to regions"};
@@ -175,6 +176,94 @@ class PageZoomTest : public QObject
                 std::abs(got.right() - number.right()) <= pixel);
         QVERIFY(std::abs(got.top() - number.top()) <= pixel &&
                 std::abs(got.bottom() - number.bottom()) <= pixel);
+    }
+
+    // Pages of `group` that have text and the group's own title block.
+    static QList<int> plainPages(int group)
+    {
+        QList<int> pages;
+        for (const auto& sheet : Fixtures::sampleSheets()) {
+            if (sheet.group == group && !sheet.imageOnly && !sheet.titleBlockElsewhere)
+                pages.append(sheet.page);
+        }
+        return pages;
+    }
+
+    void wheel(const QPointF& at, int notches)
+    {
+        QWidget* viewport = app->pdf->viewport();
+        QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &event);
+    }
+
+    void zoomStaysWithTheGroup()
+    {
+        QVERIFY(driver->open(TestPaths::samplePath()));
+        const QList<int> group0 = plainPages(0);
+        const QList<int> group1 = plainPages(1);
+        QVERIFY(group0.size() >= 2 && !group1.isEmpty());
+        driver->clickRow(group0[0]);
+
+        // Ctrl+wheel over the title block keeps it under the pointer.
+        const QPointF title = Fixtures::sampleTitleRegion(0).center();
+        const QPointF pointer = app->pdf->pageTransform().map(title);
+        wheel(pointer, 8);
+        QVERIFY(app->pdf->zoom() > 3);
+        QVERIFY2(QLineF(app->pdf->pageTransform().map(title), pointer).length() < 2,
+                 qPrintable(QString("%1,%2 vs %3,%4 view %5x%6")
+                                .arg(app->pdf->pageTransform().map(title).x())
+                                .arg(app->pdf->pageTransform().map(title).y())
+                                .arg(pointer.x())
+                                .arg(pointer.y())
+                                .arg(app->pdf->viewport()->width())
+                                .arg(app->pdf->viewport()->height())));
+        const double zoomed = app->pdf->zoom();
+
+        // Another row of the same group: same zoom, title block where it was.
+        driver->clickRow(group0[1]);
+        QCOMPARE(app->activePage, group0[1]);
+        QCOMPARE(app->pdf->zoom(), zoomed);
+        QVERIFY2(QLineF(app->pdf->pageTransform().map(title), pointer).length() < 2,
+                 qPrintable(QString("%1,%2 vs %3,%4")
+                                .arg(app->pdf->pageTransform().map(title).x())
+                                .arg(app->pdf->pageTransform().map(title).y())
+                                .arg(pointer.x())
+                                .arg(pointer.y())));
+
+        // Another group starts fitted and keeps a place of its own.
+        driver->clickRow(group1[0]);
+        QCOMPARE(app->pdf->zoom(), 1.0);
+        QTest::mouseClick(button("Zoom in"), Qt::LeftButton);
+        const double other = app->pdf->zoom();
+        QVERIFY(other != zoomed);
+        driver->clickRow(group0[0]);
+        QCOMPARE(app->pdf->zoom(), zoomed);
+        driver->clickRow(group1.last());
+        QCOMPARE(app->pdf->zoom(), other);
+
+        // A fresh open forgets the places.
+        QVERIFY(driver->open(TestPaths::samplePath()));
+        driver->clickRow(group0[1]);
+        QCOMPARE(app->pdf->zoom(), 1.0);
+    }
+
+    void aGroupWithBothRegionsOpensFramedOnThem()
+    {
+        QVERIFY(driver->open(TestPaths::samplePath()));
+        const QList<int> group0 = plainPages(0);
+        driver->clickRow(group0[0]);
+        driver->dragRegions(Fixtures::sampleNumberRegion(0), Fixtures::sampleTitleRegion(0));
+        // The page the regions were drawn on stays as the user had it.
+        QCOMPARE(app->pdf->zoom(), 1.0);
+        driver->clickRow(group0[1]);
+        QVERIFY(app->pdf->zoom() > 2);
+        const QRectF regions = Fixtures::sampleNumberRegion(0).united(Fixtures::sampleTitleRegion(0));
+        QVERIFY(inView(app->pdf->viewport(), app->pdf->pageTransform().mapRect(regions)));
+        // Until the user zooms otherwise: that place is then kept.
+        QTest::mouseClick(button("Fit page"), Qt::LeftButton);
+        driver->clickRow(group0[0]);
+        QCOMPARE(app->pdf->zoom(), 1.0);
     }
 
     void lowerRightQuarterAsTheSheetIsShown()

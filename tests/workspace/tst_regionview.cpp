@@ -402,6 +402,71 @@ private Q_SLOTS:
         QCOMPARE(view->zoom(), 1.0);
     }
 
+    void outlinesCanBeGrabbedWhenTheOwnerAsks()
+    {
+        showDocument(sheetsPdf(), 0);
+        const QRectF number(300, 100, 120, 40);
+        view->setOutlines({{0, number, false}});
+        view->setZoom(2, view->pageTransform().map(number.center()));
+        settle();
+        QWidget* port = view->viewport();
+        const QRectF shown = view->pageTransform().mapRect(number);
+        const double scale = view->scale();
+
+        QList<QRectF> adjustedTo;
+        QList<QRectF> drawn;
+        view->selected = [&](const QRectF& rect, int) { drawn.append(rect); };
+        // Without the hook, a drag that begins on an outline draws a new region.
+        const QPoint middle = shown.center().toPoint();
+        QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, middle);
+        QTest::mouseMove(port, middle + QPoint(30, 20));
+        QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, middle + QPoint(30, 20));
+        QCOMPARE(drawn.size(), 1);
+        drawn.clear();
+
+        view->adjusted = [&](const PageOutline& outline, const QRectF& rect) {
+            QCOMPARE(outline.rect, number);
+            adjustedTo.append(rect);
+        };
+        // Edges (as shown on screen), corners and the inside.
+        QCOMPARE(view->grabAt(QPointF(shown.right(), shown.center().y()))->edges, Qt::Edges(Qt::RightEdge));
+        QCOMPARE(view->grabAt(shown.topLeft())->edges, Qt::Edges(Qt::LeftEdge | Qt::TopEdge));
+        QCOMPARE(view->grabAt(shown.center())->edges, Qt::Edges());
+        QVERIFY(!view->grabAt(shown.topLeft() - QPointF(20, 20)));
+        QTest::mouseMove(port, QPointF(shown.right(), shown.center().y()).toPoint());
+        QCOMPARE(port->cursor().shape(), Qt::SizeHorCursor);
+
+        // Resizing the right edge by 20 px.
+        const QPoint edge = QPointF(shown.right(), shown.center().y()).toPoint();
+        QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, edge);
+        QTest::mouseMove(port, edge + QPoint(10, 0));
+        QTest::mouseMove(port, edge + QPoint(20, 0));
+        QVERIFY(view->dragRect());
+        QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, edge + QPoint(20, 0));
+        QCOMPARE(adjustedTo.size(), 1);
+        QVERIFY(std::abs(adjustedTo[0].width() - (number.width() + 20 / scale)) < 1.5 / scale);
+        QVERIFY(std::abs(adjustedTo[0].left() - number.left()) < 1e-6);
+        QVERIFY(std::abs(adjustedTo[0].height() - number.height()) < 1e-6);
+
+        // Moving from inside keeps the size.
+        const QPoint inside = shown.center().toPoint();
+        QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, inside);
+        QTest::mouseMove(port, inside + QPoint(-15, 10));
+        QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, inside + QPoint(-15, 10));
+        QCOMPARE(adjustedTo.size(), 2);
+        QVERIFY(std::abs(adjustedTo[1].width() - number.width()) < 1e-6);
+        QVERIFY(std::abs(adjustedTo[1].left() - (number.left() - 15 / scale)) < 1.5 / scale);
+        QVERIFY(drawn.isEmpty());
+
+        // A drag outside the outline draws a new region.
+        const QPoint from = (shown.topLeft() - QPointF(60, 40)).toPoint();
+        QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(port, from + QPoint(30, 20));
+        QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, from + QPoint(30, 20));
+        QCOMPARE(drawn.size(), 1);
+        QCOMPARE(adjustedTo.size(), 2);
+    }
+
     void outlinesAreDrawnOverThePage()
     {
         showDocument(sheetsPdf(), 0);

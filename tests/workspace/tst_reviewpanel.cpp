@@ -7,6 +7,8 @@
 #include "Fixtures.h"
 #include "PageRenderer.h"
 #include "PdfDocument.h"
+#include "ReasonHighlights.h"
+#include "RegionCropView.h"
 #include "RegionReviewPanel.h"
 #include "TestPaths.h"
 
@@ -259,6 +261,136 @@ class ReviewPanelTest : public QObject
 
         QTest::keySequence(panel(), quit->shortcut());
         QCOMPARE(driver->toolkit->terminations, 1);
+    }
+
+    void closeButtonEscapeAndCtrlW()
+    {
+        const auto activePanel = [this] {
+            inspect();
+            QApplication::setActiveWindow(panel());
+            return QTest::qWaitFor([this] { return QApplication::activeWindow() == panel(); }, 5000);
+        };
+        QVERIFY(activePanel());
+        QCOMPARE(panel()->closeButton()->text(), QString("Close"));
+        QTest::mouseClick(panel()->closeButton(), Qt::LeftButton);
+        QVERIFY(!panel()->isVisible());
+
+        QVERIFY(activePanel());
+        QTest::keyClick(panel(), Qt::Key_Escape);
+        QVERIFY(!panel()->isVisible());
+
+        QVERIFY(activePanel());
+        QTest::keyClick(panel(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!panel()->isVisible());
+        // Only ever one panel, hidden or not.
+        QTRY_COMPARE(panelCount(), 1);
+    }
+
+    void stepsThroughRowsWhereTheUserPutIt()
+    {
+        driver->clickRow(0);
+        inspect();
+        QVERIFY(panel());
+        panel()->resize(820, 560);
+        panel()->move(40, 30);
+        const QPoint place = panel()->pos();
+        const QSize size = panel()->size();
+        QApplication::setActiveWindow(panel());
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(panel()));
+
+        const auto expectShown = [&](int page) {
+            QCOMPARE(app->activePage, page);
+            QVERIFY(panel() && panel()->isVisible());
+            QCOMPARE(panel()->windowTitle(), QString("Page %1 \u2014 Region review").arg(page + 1));
+            QCOMPARE(app->table->selectionModel()->selectedRows().first().row(), page);
+            QCOMPARE(panel()->size(), size);
+            QCOMPARE(panel()->pos(), place);
+            QApplication::setActiveWindow(panel());
+            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(panel()));
+        };
+        QTest::keyClick(panel(), Qt::Key_PageDown);
+        expectShown(1);
+        QTest::keyClick(panel(), Qt::Key_Down, Qt::ControlModifier);
+        expectShown(2);
+        QTest::keyClick(panel(), Qt::Key_PageUp);
+        expectShown(1);
+        QTest::mouseClick(panel()->nextButton(), Qt::LeftButton);
+        expectShown(2);
+        QTest::mouseClick(panel()->previousButton(), Qt::LeftButton);
+        expectShown(1);
+        QTest::keyClick(panel(), Qt::Key_Up, Qt::ControlModifier);
+        expectShown(0);
+        // Nothing before the first row: the same panel stays.
+        const QPointer<RegionReviewPanel> first = panel();
+        QTest::keyClick(panel(), Qt::Key_PageUp);
+        QCOMPARE(panel(), first.data());
+        QCOMPARE(app->activePage, 0);
+        QTRY_COMPARE(panelCount(), 1);
+
+        // After the last row, nothing either.
+        driver->clickRow(int(app->rows.size()) - 1);
+        inspect();
+        const QPointer<RegionReviewPanel> last = panel();
+        app->stepReviewPanel(1);
+        QCOMPARE(panel(), last.data());
+    }
+
+    void warningReasonsInTooltipAndCrops()
+    {
+        const int page = 0;
+        driver->clickRow(page);
+        driver->dragRegions(Fixtures::sampleNumberRegion(0), Fixtures::sampleTitleRegion(0));
+        const QRectF title = Fixtures::sampleTitleRegion(0);
+        // As a read records them: a glyph the title's top border cuts, and
+        // a caption just above it.
+        EdgeReason cut;
+        cut.kind = EdgeReason::Kind::Cut;
+        cut.region = "Title region";
+        cut.text = "PLAN";
+        cut.edge = "top";
+        cut.box = QRectF(title.left() + 20, title.bottom() - 6, 40, 12);
+        EdgeReason nearby;
+        nearby.kind = EdgeReason::Kind::Nearby;
+        nearby.region = "Title region";
+        nearby.text = "SHEET TITLE";
+        nearby.edge = "top";
+        nearby.distance = 1.2;
+        nearby.box = QRectF(title.left() + 60, title.bottom() + 1.2, 80, 8);
+        app->edgeReasons.insert(page, {cut, nearby});
+        app->rows[page].insert("state", ReviewState::checkEdges);
+        app->reloadTable();
+
+        // The Review cell's tooltip: one sentence a line.
+        const QModelIndex state = app->table->model()->index(page, ReviewTableModel::column("state"));
+        QCOMPARE(state.data(Qt::ToolTipRole).toString(), cut.sentence() + "\n" + nearby.sentence());
+
+        // The panel marks both over the title crop, and says why.
+        inspect();
+        QVERIFY(panel() && panel()->titleCrop());
+        QVERIFY(!panel()->numberHighlights());
+        QVERIFY(panel()->titleHighlights());
+        const QStringList texts = labelTexts(panel());
+        QVERIFY(texts.contains(cut.sentence() + "\n" + nearby.sentence()));
+        QTRY_VERIFY(!panel()->titleCrop()->imageRect().isEmpty());
+        const QRectF image = panel()->titleCrop()->imageRect();
+        const QList<QRectF> marks = panel()->titleHighlights()->marks();
+        QCOMPARE(marks.size(), 2);
+        // The cut glyph: inside the crop, at its top.
+        QVERIFY(image.contains(marks[0]));
+        QVERIFY(marks[0].top() - image.top() < 1);
+        // The caption outside: a bar along the top edge, over its extent.
+        QVERIFY(std::abs(marks[1].top() - image.top()) < 1);
+        QVERIFY(marks[1].height() < 10);
+        QVERIFY(marks[1].left() > marks[0].left());
+
+        // Gone once the row is edited.
+        QVERIFY(driver->enter(page, "title", "SITE PLAN"));
+        QVERIFY(!app->edgeReasons.contains(page));
+        QCOMPARE(state.data(Qt::ToolTipRole), QVariant());
+        // And once regions change and the row is emptied.
+        app->edgeReasons.insert(page, {cut});
+        driver->drag(Fixtures::sampleNumberRegion(0));
+        QVERIFY(!app->edgeReasons.contains(page));
     }
 
     void everyWayItCloses()

@@ -46,6 +46,54 @@ class ReviewTableTest : public QObject
     }
     void cleanup() { driver.reset(); }
 
+    void problemsShowOnTheirRow()
+    {
+        const QModelIndex state = cell(scanned, "state");
+        QVERIFY(driver->enter(scanned, "number", "S-1"));
+        QVERIFY(driver->enter(scanned, "title", "DETAILS 1/2: SLAB"));
+        // Marked where the state is read, the reason on the row's cells.
+        QVERIFY(!state.data(Qt::DecorationRole).isNull());
+        QCOMPARE(state.data(Qt::ToolTipRole).toString(), QString("'/' cannot be used in a file name"));
+        QCOMPARE(cell(scanned, "title").data(Qt::ToolTipRole).toString(),
+                 QString("DETAILS 1/2: SLAB\n'/' cannot be used in a file name"));
+        QVERIFY(driver->enter(scanned, "title", "DETAILS 1-2 SLAB"));
+        QVERIFY(state.data(Qt::DecorationRole).isNull());
+        QCOMPARE(state.data(Qt::ToolTipRole), QVariant());
+
+        // A clash marks both rows, and goes from both with the edit that
+        // ends it.
+        const int other = scanned == 0 ? 1 : 0;
+        QVERIFY(driver->enter(other, "number", "s-1"));
+        QVERIFY(driver->enter(other, "title", "Anything"));
+        QVERIFY(!state.data(Qt::DecorationRole).isNull());
+        QCOMPARE(cell(other, "state").data(Qt::ToolTipRole).toString(),
+                 QString("Same number as page %1").arg(scanned + 1));
+        QVERIFY(driver->enter(other, "number", "S-2"));
+        QVERIFY(state.data(Qt::DecorationRole).isNull());
+        QVERIFY(cell(other, "state").data(Qt::DecorationRole).isNull());
+    }
+
+    void exportRefusalShowsTheFirstOffendingRow()
+    {
+        const QList<Fixtures::SampleSheet> sheets = Fixtures::sampleSheets();
+        for (const auto& sheet : sheets) {
+            app->rows[sheet.page].insert("number", sheet.number);
+            app->rows[sheet.page].insert("title", sheet.title);
+        }
+        app->rows[7].insert("title", "DETAILS 1/2: SLAB");
+        app->rows[9].insert("title", "DETAILS 3:4");
+        app->reloadTable();
+        driver->clickRow(0);
+        QTest::mouseClick(app->exportButton, Qt::LeftButton);
+        // The refusal text stays; the row is selected, shown and in view.
+        QCOMPARE(driver->toolkit->alerts.last().message,
+                 QString("Remove invalid or invisible filename characters, or shorten the name. Read every "
+                         "group in the table before exporting."));
+        QCOMPARE(app->table->selectionModel()->selectedRows().first().row(), 7);
+        QCOMPARE(app->activePage, 7);
+        QVERIFY(app->table->viewport()->rect().intersects(app->table->visualRect(cell(7, "number"))));
+    }
+
     void modelThroughItsLife()
     {
         QAbstractItemModelTester tester(model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
