@@ -34,6 +34,21 @@ void silenceLibraries()
     });
 }
 
+QList<QPDFObjectHandle> annotations(QPDFObjectHandle page)
+{
+    QList<QPDFObjectHandle> found;
+    QPDFObjectHandle annots = page.getKey("/Annots");
+    if (!annots.isArray())
+        return found;
+    const int n = annots.getArrayNItems();
+    for (int i = 0; i < n; ++i) {
+        QPDFObjectHandle annot = annots.getArrayItem(i);
+        if (annot.isDictionary())
+            found.append(annot);
+    }
+    return found;
+}
+
 std::optional<QRectF> boxRect(QPDFObjectHandle box)
 {
     try {

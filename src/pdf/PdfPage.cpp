@@ -95,14 +95,7 @@ QList<QString> PdfPage::annotationSubtypes() const
 {
     QList<QString> subtypes;
     try {
-        QPDFObjectHandle annots = m_doc->impl().pages[size_t(m_index)].getKey("/Annots");
-        if (!annots.isArray())
-            return subtypes;
-        const int n = annots.getArrayNItems();
-        for (int i = 0; i < n; ++i) {
-            QPDFObjectHandle annot = annots.getArrayItem(i);
-            if (!annot.isDictionary())
-                continue;
+        for (QPDFObjectHandle annot : PdfInternal::annotations(m_doc->impl().pages[size_t(m_index)])) {
             QPDFObjectHandle subtype = annot.getKey("/Subtype");
             if (subtype.isName())
                 subtypes.append(QString::fromStdString(subtype.getName().substr(1)));

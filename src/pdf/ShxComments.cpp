@@ -40,14 +40,7 @@ QList<PdfPage::TextComment> PdfPage::shxTextComments() const
 {
     QList<TextComment> comments;
     try {
-        QPDFObjectHandle annots = m_doc->impl().pages[size_t(m_index)].getKey("/Annots");
-        if (!annots.isArray())
-            return comments;
-        const int n = annots.getArrayNItems();
-        for (int i = 0; i < n; ++i) {
-            QPDFObjectHandle annot = annots.getArrayItem(i);
-            if (!annot.isDictionary())
-                continue;
+        for (QPDFObjectHandle annot : PdfInternal::annotations(m_doc->impl().pages[size_t(m_index)])) {
             QPDFObjectHandle subtype = annot.getKey("/Subtype");
             QPDFObjectHandle title = annot.getKey("/T");
             if (!subtype.isNameAndEquals("/Square") || !title.isString() || title.getUTF8Value() != kShxTitle)

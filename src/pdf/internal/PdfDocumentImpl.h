@@ -90,6 +90,9 @@ void silenceLibraries();
 // The page's box as a normalised rectangle in user space; nothing when `box`
 // is not an array of four numbers.
 std::optional<QRectF> boxRect(QPDFObjectHandle box);
+// The annotation dictionaries of a page's /Annots, in order; anything
+// else in the array is passed over. May throw what qpdf throws.
+QList<QPDFObjectHandle> annotations(QPDFObjectHandle page);
 
 // The document in `bytes` rewritten by qpdf into memory, with every page
 // entry removed whose type poppler refuses to build a page with; nothing
