@@ -174,6 +174,12 @@ void App::buildWindow()
         if (self)
             self->selectRegion(rect, page);
     };
+    // Dragging an outline's edge or inside it changes that region through the
+    // same assignment as a new drag.
+    pdf->adjusted = [self](const PageOutline& outline, const QRectF& rect) {
+        if (self)
+            self->adjustRegion(outline.dashed, rect, outline.page);
+    };
     pdf->readout = [self](const QRectF& rect, int page) -> std::optional<RegionView::Readout> {
         if (!self || !self->document)
             return std::nullopt;

@@ -70,6 +70,18 @@ class AppDriver
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, to);
     }
 
+    // A press at `from` and a release at `to` (user space) with a move
+    // between: on an outline it moves or resizes it.
+    void moveOutline(const QPointF& from, const QPointF& to)
+    {
+        QWidget* viewport = app->pdf->viewport();
+        const QPoint a = toView(from), b = toView(to);
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, a);
+        QTest::mouseMove(viewport, (a + b) / 2);
+        QTest::mouseMove(viewport, b);
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, b);
+    }
+
     // The number drag, then the title drag (the mode advances by itself).
     void dragRegions(const QRectF& number, const QRectF& title)
     {

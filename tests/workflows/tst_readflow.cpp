@@ -30,6 +30,16 @@ class ReadFlowTest : public QObject
         drag(Fixtures::sampleTitleRegion(group), page);
     }
     void read() { QTest::mouseClick(app->readButton, Qt::LeftButton); }
+    // Pages of `group` with text and the group's own title block.
+    QList<int> plainPages(int group) const
+    {
+        QList<int> pages;
+        for (const auto& sheet : sheets) {
+            if (sheet.group == group && !sheet.imageOnly && !sheet.titleBlockElsewhere)
+                pages.append(sheet.page);
+        }
+        return pages;
+    }
 
   private Q_SLOTS:
     void init()
@@ -141,6 +151,44 @@ class ReadFlowTest : public QObject
             QCOMPARE(row.value("title").toString(), sheet.title);
             QVERIFY(row.value("state").toString() != ReviewState::needsReading);
         }
+    }
+
+    void adjustingAnOutlineIsANewAssignment()
+    {
+        groupRegions(0);
+        read();
+        QVERIFY(driver->waitIdle());
+        app->reviewed->setChecked(true);
+        const QRectF number = Fixtures::sampleNumberRegion(0);
+        const QRectF title = Fixtures::sampleTitleRegion(0);
+        const double pixel = 1 / app->pdf->scale();
+        auto near = [pixel](double a, double b) { return std::abs(a - b) <= 1.5 * pixel; };
+
+        // The number's right edge dragged outwards: only that edge moves.
+        const QPointF edge(number.right(), number.center().y());
+        driver->moveOutline(edge, edge + QPointF(20, 0));
+        const QRectF wider = *app->groupRegions.value(0).number;
+        QVERIFY(near(wider.right(), number.right() + 20));
+        QVERIFY(near(wider.left(), number.left()) && near(wider.top(), number.top()) &&
+                near(wider.bottom(), number.bottom()));
+        // As after a new drag: the group's rows need reading, the
+        // confirmation is cleared, and the title stays.
+        for (int page : plainPages(0))
+            QCOMPARE(app->rows[page].value("state").toString(), ReviewState::needsReading);
+        QVERIFY(!app->reviewed->isChecked());
+        QCOMPARE(*app->groupRegions.value(0).title, title);
+
+        // Inside the title: a move that keeps its size.
+        driver->moveOutline(title.center(), title.center() + QPointF(-30, 12));
+        const QRectF moved = *app->groupRegions.value(0).title;
+        QVERIFY(near(moved.left(), title.left() - 30) && near(moved.top(), title.top() + 12));
+        QVERIFY(near(moved.width(), title.width()) && near(moved.height(), title.height()));
+
+        // The read over the adjusted regions gives the names again.
+        read();
+        QVERIFY(driver->waitIdle());
+        for (int page : plainPages(0))
+            QCOMPARE(app->rows[page].value("number").toString(), sheets[page].number);
     }
 
     void readAllLeavesPagesWithoutRegions()
