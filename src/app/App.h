@@ -245,12 +245,7 @@ public:
     std::optional<ShownSuggestion> suggestion;
     // The suggestions for all groups on show: by group, and by page for
     // pages that get their own.
-    struct ShownSuggestions
-    {
-        QMap<int, RegionSuggestion::Suggestion> groups;
-        QMap<int, RegionSuggestion::Suggestion> pages;
-    };
-    std::optional<ShownSuggestions> suggestions;
+    std::optional<RegionSuggestion::SetSuggestion> suggestions;
     QPointer<QAction> suggestAllAction;
     QPointer<QAction> saveRegionsAction;
     QPointer<QAction> applyRegionsAction;

@@ -46,22 +46,12 @@ QList<PageRead> Session::read(const QByteArray& bytes, const QList<int>& pages,
     });
 }
 
-std::optional<RegionSuggestion::Suggestion> Session::suggest(const QByteArray& bytes, const QList<int>& pages,
-                                                             const KeptTextLayers& kept)
+RegionSuggestion::SetSuggestion Session::suggestSet(const QByteArray& bytes, const QList<QList<int>>& groupPages,
+                                                   const KeptTextLayers& kept)
 {
     return guarded(QStringLiteral("Suggestion failed: "), QStringLiteral("Suggestion cancelled."), [&] {
-        return RegionSuggestion::suggestFor(bytes, pages, m_token, progressFor(QStringLiteral("Suggesting")),
+        return RegionSuggestion::suggestSet(bytes, groupPages, m_token, progressFor(QStringLiteral("Suggesting")),
                                             kept);
-    });
-}
-
-std::optional<RegionSuggestion::Suggestion> Session::suggestLike(const QByteArray& bytes, const QList<int>& pages,
-                                                                 const QList<int>& modelPages,
-                                                                 const RegionSuggestion::Suggestion& found,
-                                                                 const KeptTextLayers& kept)
-{
-    return guarded(QStringLiteral("Suggestion failed: "), QStringLiteral("Suggestion cancelled."), [&] {
-        return RegionSuggestion::suggestLikeFor(bytes, pages, modelPages, found, m_token, kept);
     });
 }
 

@@ -39,17 +39,10 @@ class Session
     QList<PageRead> read(const QByteArray& bytes, const QList<int>& pages,
                          const QMap<int, PageRegions>& regions, const KeptTextLayers& kept = {});
 
-    // RegionSuggestion::suggestFor over `pages` of one group. Throws
-    // CliFailure: "Suggestion failed: " + message, or cancelled.
-    std::optional<RegionSuggestion::Suggestion> suggest(const QByteArray& bytes, const QList<int>& pages,
-                                                        const KeptTextLayers& kept = {});
-    // RegionSuggestion::suggestLikeFor: `pages` given the regions `found`
-    // of the group of `modelPages`, moved to where its title block stands.
-    // Throws as suggest().
-    std::optional<RegionSuggestion::Suggestion> suggestLike(const QByteArray& bytes, const QList<int>& pages,
-                                                            const QList<int>& modelPages,
-                                                            const RegionSuggestion::Suggestion& found,
-                                                            const KeptTextLayers& kept = {});
+    // RegionSuggestion::suggestSet over each group's pages with text.
+    // Throws CliFailure: "Suggestion failed: " + message, or cancelled.
+    RegionSuggestion::SetSuggestion suggestSet(const QByteArray& bytes, const QList<QList<int>>& groupPages,
+                                               const KeptTextLayers& kept = {});
 
     // DocumentSafety::exportSheets with a document opened afresh from
     // `bytes`; returns the export folder's absolute path. Throws

@@ -28,56 +28,16 @@ int Commands::suggest(const QStringList& args, Session& session)
     const SourceFile::Opened opened = session.admit(file);
     const RegionsFile::SetLayouts layouts = RegionsFile::layoutsOf(*opened.document, opened.groups);
 
+    const RegionSuggestion::SetSuggestion found = session.suggestSet(
+        opened.bytes, RegionSuggestion::textPagesOf(opened.groups, opened.noTextPages), opened.textLayers);
     RegionsFile regions;
-    QList<int> missed;
-    // Found groups: their pages with text and their suggestion, to carry
-    // over to groups and pages where nothing is found by itself.
-    QList<std::pair<QList<int>, RegionSuggestion::Suggestion>> models;
-    QList<std::pair<int, QList<int>>> unfound;
-    for (int g = 0; g < opened.groups.size(); ++g) {
-        QList<int> pages = opened.groups[g].pages;
-        pages.removeIf([&opened](int page) { return opened.noTextPages.contains(page); });
-        std::optional<RegionSuggestion::Suggestion> found;
-        if (!pages.isEmpty())
-            found = session.suggest(opened.bytes, pages, opened.textLayers);
-        if (!found) {
-            unfound.append({g, pages});
-            continue;
-        }
-        models.append({pages, *found});
-        const PageRegions pair(found->number, found->title);
-        regions.groups.insert(g, RegionsFile::Entry{pair, layouts.groups[g]});
-
-        // A sheet whose title block sits elsewhere reads nothing with its
-        // group's regions: it gets regions of its own when its captions
-        // show where its number and title are.
-        QMap<int, PageRegions> map;
-        for (const int page : std::as_const(pages))
-            map.insert(page, pair);
-        for (const PageRead& read : session.read(opened.bytes, pages, map, opened.textLayers)) {
-            if (!read.number.isEmpty() && !read.title.isEmpty())
-                continue;
-            std::optional<RegionSuggestion::Suggestion> own =
-                session.suggest(opened.bytes, {read.index}, opened.textLayers);
-            for (qsizetype m = 0; !own && m + 1 < models.size(); ++m)
-                own = session.suggestLike(opened.bytes, {read.index}, models[m].first, models[m].second,
-                                          opened.textLayers);
-            if (own)
-                regions.pages.insert(read.index, RegionsFile::Entry{PageRegions(own->number, own->title),
-                                                                    layouts.pages[read.index]});
-        }
-    }
-    for (const auto& [g, pages] : std::as_const(unfound)) {
-        std::optional<RegionSuggestion::Suggestion> like;
-        for (qsizetype m = 0; !like && !pages.isEmpty() && m < models.size(); ++m)
-            like = session.suggestLike(opened.bytes, pages, models[m].first, models[m].second, opened.textLayers);
-        if (!like) {
-            missed.append(g);
-            continue;
-        }
-        regions.groups.insert(g, RegionsFile::Entry{PageRegions(like->number, like->title), layouts.groups[g]});
-    }
-    std::sort(missed.begin(), missed.end());
+    for (auto it = found.groups.cbegin(); it != found.groups.cend(); ++it)
+        regions.groups.insert(it.key(),
+                              RegionsFile::Entry{PageRegions(it->number, it->title), layouts.groups[it.key()]});
+    for (auto it = found.pages.cbegin(); it != found.pages.cend(); ++it)
+        regions.pages.insert(it.key(),
+                             RegionsFile::Entry{PageRegions(it->number, it->title), layouts.pages[it.key()]});
+    const QList<int>& missed = found.missed;
     if (regions.groups.isEmpty())
         throw CliFailure::refused(QStringLiteral("no sheet number and title regions found in any group"));
 

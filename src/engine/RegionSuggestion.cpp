@@ -834,4 +834,88 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
     return found;
 }
 
+std::optional<Suggestion> suggestOrBorrow(const QByteArray& data, const QList<int>& pages,
+                                          const QList<QList<int>>& others, const WorkCancellation& cancel,
+                                          const Progress& progress, const KeptTextLayers& kept)
+{
+    if (std::optional<Suggestion> own = suggestFor(data, pages, cancel, progress, kept))
+        return own;
+    for (const QList<int>& model : others) {
+        if (model.isEmpty())
+            continue;
+        const std::optional<Suggestion> found = suggestFor(data, model, cancel, {}, kept);
+        if (!found)
+            continue;
+        // The first group with a suggestion is the model; another one
+        // would be tried only where this one's block does not stand alike.
+        if (std::optional<Suggestion> like = suggestLikeFor(data, pages, model, *found, cancel, kept))
+            return like;
+    }
+    return std::nullopt;
+}
+
+QList<QList<int>> textPagesOf(const QList<DrawingGroup>& groups, const QSet<int>& noTextPages)
+{
+    QList<QList<int>> result;
+    for (const DrawingGroup& group : groups) {
+        QList<int> pages = group.pages;
+        pages.removeIf([&noTextPages](int page) { return noTextPages.contains(page); });
+        result.append(pages);
+    }
+    return result;
+}
+
+SetSuggestion suggestSet(const QByteArray& data, const QList<QList<int>>& groupPages,
+                         const WorkCancellation& cancel, const Progress& progress, const KeptTextLayers& kept)
+{
+    SetSuggestion result;
+    // Groups with a suggestion of their own: the models that groups and
+    // pages where nothing is found by itself borrow from.
+    QList<std::pair<QList<int>, Suggestion>> models;
+    QList<int> unfound;
+    const int total = int(groupPages.size());
+    for (int g = 0; g < total; ++g) {
+        const QList<int>& pages = groupPages[g];
+        std::optional<Suggestion> found;
+        if (!pages.isEmpty())
+            found = suggestFor(data, pages, cancel, {}, kept);
+        if (!found) {
+            unfound.append(g);
+            if (progress)
+                progress(g + 1, total);
+            continue;
+        }
+        models.append({pages, *found});
+        result.groups.insert(g, *found);
+        // A page whose title block sits elsewhere reads nothing with its
+        // group's regions: it gets regions of its own where its captions
+        // show them, or an earlier group's carried over.
+        QMap<int, PageRegions> regions;
+        for (int page : pages)
+            regions.insert(page, PageRegions(found->number, found->title));
+        for (const PageRead& read : DrawingWorkflow::read(data, pages, regions, cancel, {}, kept)) {
+            if (!read.number.isEmpty() && !read.title.isEmpty())
+                continue;
+            std::optional<Suggestion> own = suggestFor(data, {read.index}, cancel, {}, kept);
+            for (qsizetype m = 0; !own && m + 1 < models.size(); ++m)
+                own = suggestLikeFor(data, {read.index}, models[m].first, models[m].second, cancel, kept);
+            if (own)
+                result.pages.insert(read.index, *own);
+        }
+        if (progress)
+            progress(g + 1, total);
+    }
+    for (int g : std::as_const(unfound)) {
+        const QList<int>& pages = groupPages[g];
+        std::optional<Suggestion> like;
+        for (qsizetype m = 0; !like && !pages.isEmpty() && m < models.size(); ++m)
+            like = suggestLikeFor(data, pages, models[m].first, models[m].second, cancel, kept);
+        if (like)
+            result.groups.insert(g, *like);
+        else
+            result.missed.append(g);
+    }
+    return result;
+}
+
 } // namespace RegionSuggestion

@@ -31,6 +31,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -111,5 +113,38 @@ std::optional<Suggestion> suggestFor(const QByteArray& data, const QList<int>& p
 std::optional<Suggestion> suggestLikeFor(const QByteArray& data, const QList<int>& pages,
                                          const QList<int>& modelPages, const Suggestion& found,
                                          const WorkCancellation& cancel, const KeptTextLayers& kept = {});
+
+// suggestFor(pages), or where nothing is found there (a group of one
+// sheet without captions, a page whose title block sits elsewhere), the
+// regions of the first of `others` (other groups' pages with text) with a
+// suggestion of its own, carried over by suggestLikeFor(). Throws as
+// suggestFor() does.
+std::optional<Suggestion> suggestOrBorrow(const QByteArray& data, const QList<int>& pages,
+                                          const QList<QList<int>>& others, const WorkCancellation& cancel,
+                                          const Progress& progress = {}, const KeptTextLayers& kept = {});
+
+// Suggestions for a whole set, keyed by group and page index.
+struct SetSuggestion
+{
+    QMap<int, Suggestion> groups;
+    // Pages that read nothing with their group's suggestion (a title block
+    // elsewhere), with regions of their own.
+    QMap<int, Suggestion> pages;
+    // Groups where nothing was found, ascending.
+    QList<int> missed;
+};
+
+// Each group's pages that are not in `noTextPages`, in group order.
+QList<QList<int>> textPagesOf(const QList<DrawingGroup>& groups, const QSet<int>& noTextPages);
+
+// Every group of `groupPages` (each group's pages with text; empty for a
+// group without any) suggested by itself; a page that reads nothing with
+// its group's suggestion gets one of its own, or one carried over from an
+// earlier group; a group where nothing is found by itself takes one carried
+// over from a group where something was. Progress (g+1, n) after each
+// group. Throws as suggestFor() does.
+SetSuggestion suggestSet(const QByteArray& data, const QList<QList<int>>& groupPages,
+                         const WorkCancellation& cancel, const Progress& progress = {},
+                         const KeptTextLayers& kept = {});
 
 } // namespace RegionSuggestion

@@ -3,7 +3,9 @@
 // The suggestion flow: "Suggest regions" reads the text layers of the
 // active group's pages (or of the shown page alone, in "This page only"
 // scope) on the worker, from a document of the task's own opened from the
-// source bytes, and looks there for the sheet number and title. What it
+// source bytes, and looks there for the sheet number and title; where
+// nothing is found by itself, another group's title block is carried over
+// to where it stands on these pages. What it
 // finds is shown over the page as grey outlines with a choice: "Use
 // suggestion" sets both regions exactly as two drags would; "Dismiss"
 // drops them. Nothing is set until the user chooses.
@@ -52,8 +54,10 @@ void App::suggestRegions()
     dismissSuggestion();
 
     const bool pageOnly = scope->selectedSegment() == 1;
-    QList<int> pages = pageOnly ? QList<int>{activePage} : groups[activeGroup].pages;
-    pages.removeIf([this](int page) { return noTextPages.contains(page); });
+    QList<QList<int>> others = RegionSuggestion::textPagesOf(groups, noTextPages);
+    QList<int> pages = others.takeAt(activeGroup);
+    if (pageOnly)
+        pages = noTextPages.contains(activePage) ? QList<int>{} : QList<int>{activePage};
     if (pages.isEmpty()) {
         alert(
             QStringLiteral("These pages have no extractable text. OCR is not supported. Enter their numbers "
@@ -67,10 +71,12 @@ void App::suggestRegions()
 
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Suggesting regions\u2026"));
     // `this` stays valid for the job: the destructor waits for it.
-    submit([this, data = *sourceData, layers = textLayers, pages, target, cancel] {
+    submit([this, data = *sourceData, layers = textLayers, pages, others, target, cancel] {
         try {
-            const std::optional<RegionSuggestion::Suggestion> found = RegionSuggestion::suggestFor(
-                data, pages, *cancel,
+            // Where nothing is found by itself (one sheet without captions,
+            // a title block elsewhere), another group's block is carried over.
+            const std::optional<RegionSuggestion::Suggestion> found = RegionSuggestion::suggestOrBorrow(
+                data, pages, others, *cancel,
                 [this](int done, int total) { report(done, total, QStringLiteral("Suggesting")); }, layers);
             deliver([this, found, target, cancel] {
                 if (cancel->isCancelled()) {
@@ -123,7 +129,7 @@ QString numbered(const QString& one, const QString& many, const QList<int>& inde
     return (numbers.size() == 1 ? one : many) + QLatin1Char(' ') + list;
 }
 
-QString describedAll(const App::ShownSuggestions& shown, const QList<int>& missed)
+QString describedAll(const RegionSuggestion::SetSuggestion& shown)
 {
     QString text = QStringLiteral("Suggested regions for ") +
                    numbered(QStringLiteral("group"), QStringLiteral("groups"), shown.groups.keys());
@@ -131,9 +137,9 @@ QString describedAll(const App::ShownSuggestions& shown, const QList<int>& misse
         text += QStringLiteral(", and their own for ") +
                 numbered(QStringLiteral("page"), QStringLiteral("pages"), shown.pages.keys());
     text += QLatin1Char('.');
-    if (!missed.isEmpty())
+    if (!shown.missed.isEmpty())
         text += QStringLiteral(" None found for ") +
-                numbered(QStringLiteral("group"), QStringLiteral("groups"), missed) +
+                numbered(QStringLiteral("group"), QStringLiteral("groups"), shown.missed) +
                 QStringLiteral("; drag its regions by hand.");
     return text;
 }
@@ -145,45 +151,16 @@ void App::suggestAllGroups()
     if (busy() || !sourceData || !document || groups.isEmpty())
         return;
     dismissSuggestion();
-    QList<QList<int>> groupPages;
-    for (const DrawingGroup& group : std::as_const(groups)) {
-        QList<int> pages = group.pages;
-        pages.removeIf([this](int page) { return noTextPages.contains(page); });
-        groupPages.append(pages);
-    }
+    const QList<QList<int>> groupPages = RegionSuggestion::textPagesOf(groups, noTextPages);
 
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Suggesting regions\u2026"));
     // `this` stays valid for the job: the destructor waits for it.
     submit([this, data = *sourceData, layers = textLayers, groupPages, cancel] {
         try {
-            ShownSuggestions found;
-            QList<int> missed;
-            const int total = int(groupPages.size());
-            for (int g = 0; g < total; ++g) {
-                const QList<int>& pages = groupPages[g];
-                std::optional<RegionSuggestion::Suggestion> group;
-                if (!pages.isEmpty())
-                    group = RegionSuggestion::suggestFor(data, pages, *cancel, {}, layers);
-                report(g + 1, total, QStringLiteral("Suggesting"));
-                if (!group) {
-                    missed.append(g);
-                    continue;
-                }
-                found.groups.insert(g, *group);
-                // A page whose title block sits elsewhere reads nothing with
-                // its group's regions: it gets a suggestion of its own where
-                // its own text shows one.
-                QMap<int, PageRegions> regions;
-                for (int page : pages)
-                    regions.insert(page, PageRegions(group->number, group->title));
-                for (const PageRead& read : DrawingWorkflow::read(data, pages, regions, *cancel, {}, layers)) {
-                    if (!read.number.isEmpty() && !read.title.isEmpty())
-                        continue;
-                    if (const auto own = RegionSuggestion::suggestFor(data, {read.index}, *cancel, {}, layers))
-                        found.pages.insert(read.index, *own);
-                }
-            }
-            deliver([this, found, missed, cancel] {
+            const RegionSuggestion::SetSuggestion found = RegionSuggestion::suggestSet(
+                data, groupPages, *cancel,
+                [this](int done, int total) { report(done, total, QStringLiteral("Suggesting")); }, layers);
+            deliver([this, found, cancel] {
                 if (cancel->isCancelled()) {
                     finish(cancelledText);
                     return;
@@ -202,7 +179,7 @@ void App::suggestAllGroups()
                 for (auto it = found.pages.cbegin(); it != found.pages.cend(); ++it)
                     outlines.insert(it.key(), PageRegions(it->number, it->title));
                 suggestionOutlines->showEach(outlines);
-                suggestionBar->present(describedAll(found, missed), QStringLiteral("Use all"));
+                suggestionBar->present(describedAll(found), QStringLiteral("Use all"));
                 finish(QStringLiteral("Suggested regions are shown in grey. Use them all to set them, or "
                                       "dismiss them."));
             });
@@ -225,7 +202,7 @@ void App::useSuggestion()
     if (busy())
         return;
     if (suggestions) {
-        const ShownSuggestions all = *suggestions;
+        const RegionSuggestion::SetSuggestion all = *suggestions;
         dismissSuggestion();
         // Each set as if dragged: the group's on one of its pages, then the
         // pages' own; the scope and mode controls as the user had them.
