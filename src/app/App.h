@@ -35,6 +35,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class MainWindow;
@@ -120,10 +121,12 @@ public:
     // makes a fresh token (busy from now on), empties the bar, shows `label`
     // and refreshes the controls. Main thread; callers check busy() first.
     std::shared_ptr<WorkCancellation> begin(const QString& label);
-    // Progress of the running task, from any thread: posts one update to
-    // the main thread (bar at done×100÷max(1,total), status "label done/
-    // total", the status only while the task is not cancelled); an update
-    // that arrives after the task's finish is dropped.
+    // Progress of the running task, from any thread: updates the main
+    // thread (bar at done×100÷max(1,total), status "label done/total", the
+    // status only while the task is not cancelled); an update that arrives
+    // after the task's finish is dropped. Updates that come faster than the
+    // main thread takes them are merged: at most one is waiting, holding
+    // the latest.
     void report(int done, int total, const QString& label);
     // Ends the task: no token, the bar emptied, `message` in the status
     // line, controls refreshed. Main thread.
@@ -349,6 +352,17 @@ private:
     // that made it and is dropped once another number is current. Written
     // on the main thread, read by report() on the worker.
     std::atomic<quint64> m_taskGeneration{0};
+    // The latest progress not yet shown, and whether its delivery is
+    // posted; guarded by m_reportLock.
+    struct PendingReport
+    {
+        quint64 generation = 0;
+        int done = 0;
+        int total = 0;
+        QString label;
+    };
+    std::mutex m_reportLock;
+    std::optional<PendingReport> m_pendingReport;
     // A close request cancelled the running task: its end says that the
     // window can be closed now.
     bool m_closeWhenIdle = false;

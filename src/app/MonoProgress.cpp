@@ -14,7 +14,12 @@ void MonoProgress::setProgressValue(double value)
 {
     m_value = value;
     const double clamped = std::isfinite(value) ? std::clamp(value, double(minimum()), double(maximum())) : 0;
+    // QProgressBar::setValue repaints at once, which makes the whole window
+    // paint inside a progress report; the bar is drawn with the next frame
+    // instead.
+    setUpdatesEnabled(false);
     setValue(int(std::floor(clamped)));
+    setUpdatesEnabled(true);
     update();
 }
 

@@ -30,15 +30,34 @@ void App::report(int done, int total, const QString& label)
     const quint64 generation = m_taskGeneration.load();
     if (reportObserver)
         reportObserver(done, total, label);
-    deliver([this, generation, done, total, label] {
-        if (!busy() || generation != m_taskGeneration.load())
+    {
+        // One delivery waits at a time and shows the latest report: a burst
+        // of reports (threads finishing pages together, or a main thread
+        // that was busy) costs the main thread one update, not hundreds.
+        const std::lock_guard lock(m_reportLock);
+        const bool posted = m_pendingReport.has_value();
+        m_pendingReport = PendingReport{generation, done, total, label};
+        if (posted)
             return;
-        progress->setProgressValue(double(done) * 100.0 / double(std::max(1, total)));
+    }
+    deliver([this] {
+        PendingReport latest;
+        {
+            const std::lock_guard lock(m_reportLock);
+            if (!m_pendingReport)
+                return;
+            latest = std::move(*m_pendingReport);
+            m_pendingReport.reset();
+        }
+        if (!busy() || latest.generation != m_taskGeneration.load())
+            return;
+        progress->setProgressValue(double(latest.done) * 100.0 / double(std::max(1, latest.total)));
         // Once cancelled, the status keeps saying so until the task ends;
         // the page that was in progress may still report.
         if (token->isCancelled())
             return;
-        status->setText(label + QLatin1Char(' ') + QString::number(done) + QLatin1Char('/') + QString::number(total));
+        status->setText(latest.label + QLatin1Char(' ') + QString::number(latest.done) + QLatin1Char('/') +
+                        QString::number(latest.total));
     });
 }
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QtTest>
@@ -154,6 +155,28 @@ private Q_SLOTS:
         const QList<bool> full = barRow(app->progress);
         for (int x = 0; x < full.size(); ++x)
             QVERIFY(full[x]);
+    }
+
+    // Pages finishing faster than the main thread takes their reports (or
+    // a main thread that was busy) cost it one update showing the latest,
+    // not one update per page.
+    void aBurstOfReportsIsOneUpdate()
+    {
+        app->begin("Loading and grouping PDF\u2026");
+        QSignalSpy changes(app->progress, &QProgressBar::valueChanged);
+        std::atomic<bool> done = false;
+        app->submit([this, &done] {
+            for (int page = 1; page <= 500; ++page)
+                app->report(page, 500, "Scanning text");
+            done = true;
+        });
+        // The main thread takes no events until the worker is through.
+        while (!done)
+            QThread::msleep(1);
+        QCoreApplication::processEvents();
+        QCOMPARE(app->status->text(), QString("Scanning text 500/500"));
+        QCOMPARE(app->progress->progressValue(), 100.0);
+        QCOMPARE(changes.size(), 1);
     }
 
     void reportsAfterFinishAreDropped()

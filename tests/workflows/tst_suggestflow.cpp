@@ -125,6 +125,35 @@ class SuggestFlowTest : public QObject
         QVERIFY(app->groupRegions.isEmpty());
     }
 
+    // A wider sheet alone in its group, with no captions to tell its number
+    // and title by themselves, takes the first group's block moved to where
+    // its own stands.
+    void oneSheetGroupBorrowsAnotherGroupsBlock()
+    {
+        auto setOf = [](QList<Fixtures::SheetName> sheets, QSizeF size) {
+            Fixtures::TitleBlockSet set;
+            set.layout = Fixtures::TitleBlockSet::RuledStrip;
+            set.sheets = std::move(sheets);
+            if (!size.isEmpty())
+                set.sheet = size;
+            return set;
+        };
+        const Fixtures::TitleBlockSet strip = setOf(Fixtures::officeSheets(5), {});
+        const Fixtures::TitleBlockSet wide = setOf(Fixtures::officeSheets(6).mid(5), QSizeF(2600, 1684));
+        Fixtures::Document doc;
+        doc.pages = Fixtures::titleBlockPages(strip) + Fixtures::titleBlockPages(wide);
+        QVERIFY(driver->open(AppDriver::writeFile(dir, QStringLiteral("wide.pdf"), Fixtures::build(doc).bytes)));
+        QCOMPARE(app->groups.size(), 2);
+        driver->chooseGroup(1);
+        QVERIFY(suggest());
+        QVERIFY(app->suggestion.has_value());
+        QCOMPARE(app->suggestion->found.exampleNumber, wide.sheets.first().number);
+        QCOMPARE(app->suggestion->found.exampleTitle, wide.sheets.first().title());
+        QTest::mouseClick(app->suggestionBar->useButton(), Qt::LeftButton);
+        QVERIFY(app->groupRegions.contains(1));
+        QVERIFY(!app->groupRegions.contains(0));
+    }
+
     // Pages whose text is the same everywhere have no sheet number to find.
     void nothingFoundIsSaid()
     {
