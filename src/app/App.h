@@ -190,6 +190,9 @@ public:
     // --- Page display and region assignment (src/workspace) ----------------
     std::optional<int> groupFor(int page) const;
     PageRegions pairFor(int page) const;
+    // Where showPage(page) would place that page, coming from the shown
+    // one: a place, or nothing for the fitted page.
+    std::optional<RegionView::Place> openingPlace(int page) const;
     void clearHighlights();
     void showPage(int index);
     void selectRegion(const QRectF& rect, int page);

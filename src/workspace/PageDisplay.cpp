@@ -78,10 +78,6 @@ void App::showPage(int index)
         groupPicker->setCurrentIndex(*group);
     }
     pdf->showPage(index);
-    // A reviewer steps through the table's rows (one a page, in page
-    // order): the next rows' pages, and the previous one, are rendered while
-    // this one is looked at.
-    pdf->renderAhead({index + 1, index - 1, index + 2});
 
     // Solid for the number region, dashed for the title region; at most
     // two, on the shown page only.
@@ -98,6 +94,13 @@ void App::showPage(int index)
         pdf->restorePlace(groupPlaces.value(*group));
     else if (another && regions.complete())
         pdf->zoomToRegions();
+    // A reviewer steps through the table's rows (one a page, in page
+    // order): the next rows' pages, and the previous one, are rendered as
+    // they will open while this one is looked at.
+    QList<RegionView::AheadPage> ahead;
+    for (int next : {index + 1, index - 1, index + 2})
+        ahead.append(RegionView::AheadPage{next, openingPlace(next)});
+    pdf->renderAhead(ahead);
 
     const QString detail =
         noTextPages.contains(index)
@@ -108,6 +111,22 @@ void App::showPage(int index)
                   "position.");
     pageNotice->setText(QStringLiteral("Page ") + QString::number(index + 1) + detail);
     refreshControls();
+}
+
+std::optional<RegionView::Place> App::openingPlace(int page) const
+{
+    // As showPage() places a page it moves to: where the user looks at its
+    // group (the shown page's place when the user has placed it), else
+    // framed on its regions once it has both.
+    const std::optional<int> group = groupFor(page);
+    if (group && pdf->placedByUser() && groupFor(pdf->currentPage()) == group)
+        return pdf->place();
+    if (group && groupPlaces.contains(*group))
+        return groupPlaces.value(*group);
+    const PageRegions regions = pairFor(page);
+    if (regions.complete())
+        return pdf->framing(page, regions.number->normalized().united(regions.title->normalized()));
+    return std::nullopt;
 }
 
 void App::selectRegion(const QRectF& rect, int page)

@@ -150,6 +150,28 @@ struct PageRenderer::Shared
         return -1;
     }
 
+    // Whether an image of `big` shows all `small` shows: the same image, or
+    // a larger part of the same page at the same resolution.
+    static bool covers(const Key& big, const Key& small)
+    {
+        if (big == small)
+            return true;
+        return !small.region.isNull() && !big.region.isNull() && big.source == small.source &&
+               big.page == small.page && big.dpi == small.dpi && big.region.contains(small.region);
+    }
+
+    // A kept image that shows all `key` asks for, or -1.
+    qsizetype coveringIndex(const Key& key) const
+    {
+        if (const qsizetype exact = keptIndex(key); exact >= 0)
+            return exact;
+        for (qsizetype i = 0; i < kept.size(); ++i) {
+            if (covers(kept[i].key, key))
+                return i;
+        }
+        return -1;
+    }
+
     // The first image wanted ahead that is neither kept nor being made.
     std::optional<Key> nextAhead() const
     {
@@ -226,12 +248,12 @@ quint64 PageRenderer::request(int channel, int page, double dpi, const QRectF& r
         s.latest[channel] = ticket;
         s.pending.remove(channel);
         const Key key{s.sourceId, page, dpi, region};
-        if (const qsizetype found = s.keptIndex(key); found >= 0) {
+        if (const qsizetype found = s.coveringIndex(key); found >= 0) {
             ready = s.kept[found].result;
             ready->kept = true;
             // Used again: it is the last to go.
             s.kept.move(found, 0);
-        } else if (s.inflight && *s.inflight == key) {
+        } else if (s.inflight && Shared::covers(*s.inflight, key)) {
             // Being made (ahead, or for an earlier request): wait for it
             // rather than start it again.
             s.waiters.append(Waiter{channel, ticket});
@@ -252,7 +274,13 @@ quint64 PageRenderer::request(int channel, int page, double dpi, const QRectF& r
 bool PageRenderer::isKept(int page, double dpi, const QRectF& region) const
 {
     std::lock_guard guard(m_shared->lock);
-    return m_shared->keptIndex(Key{m_shared->sourceId, page, dpi, region}) >= 0;
+    return m_shared->coveringIndex(Key{m_shared->sourceId, page, dpi, region}) >= 0;
+}
+
+bool PageRenderer::idle() const
+{
+    std::lock_guard guard(m_shared->lock);
+    return m_shared->pending.isEmpty() && !m_shared->inflight && !m_shared->nextAhead();
 }
 
 void PageRenderer::cancel(int channel)

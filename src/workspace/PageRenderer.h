@@ -84,8 +84,14 @@ public:
     void renderAhead(const QList<Ahead>& wanted);
 
     // Whether the image request(…, page, dpi, region) would ask for is
-    // kept, ready to be delivered at once. Main thread.
+    // kept, ready to be delivered at once. Main thread. For a part of a
+    // page, an image of a larger part around it at the same resolution
+    // serves as well: it is what request() delivers then, with its own
+    // region.
     bool isKept(int page, double dpi, const QRectF& region = {}) const;
+
+    // Nothing asked for or wanted ahead is left to render. Main thread.
+    bool idle() const;
 
     // How many images are kept at most, and how many bytes they may take.
     static constexpr int keptImages = 8;

@@ -172,22 +172,46 @@ double RegionView::fitScaleFor(const QSizeF& displaySize) const
     return std::max(s, 1e-3);
 }
 
-void RegionView::renderAhead(const QList<int>& pages)
+void RegionView::renderAhead(const QList<AheadPage>& pages)
 {
     QList<PageRenderer::Ahead> wanted;
     if (m_document && m_renderer && viewport()->width() > 0 && viewport()->height() > 0) {
-        for (int index : pages) {
-            const std::optional<PdfPage> page = m_document->page(index);
-            if (!page || index == m_page)
+        for (const AheadPage& ahead : pages) {
+            const std::optional<PdfPage> page = m_document->page(ahead.page);
+            if (!page || ahead.page == m_page)
                 continue;
             const QSizeF size = page->displaySize();
-            // As requestRender() asks for a fitted page, so the image
-            // rendered ahead is the one it will ask for.
-            const double pixelsPerPoint = fitScaleFor(size) * viewport()->devicePixelRatioF();
+            const double fit = fitScaleFor(size);
+            const double zoom = ahead.place ? std::clamp(ahead.place->zoom, 1.0, maxZoom) : 1.0;
+            // As requestRender() asks for the page at that zoom, so the
+            // image rendered ahead is the one it will ask for.
+            const double s = fit * zoom;
+            const double pixelsPerPoint = s * viewport()->devicePixelRatioF();
             const double dpi = 72 * pixelsPerPoint;
-            if (size.width() * size.height() * pixelsPerPoint * pixelsPerPoint > maxImagePixels)
+            if (size.width() * size.height() * pixelsPerPoint * pixelsPerPoint <= maxImagePixels) {
+                wanted.append(PageRenderer::Ahead{ahead.page, dpi, QRectF()});
                 continue;
-            wanted.append(PageRenderer::Ahead{index, dpi, QRectF()});
+            }
+            if (!ahead.place)
+                continue;
+            // Zoomed in: the part requestRender() will ask for once the
+            // place's middle is scrolled to the middle of the view (as near
+            // as the page's edges allow), with a quarter of a view more on
+            // every side, so that rounding still finds it inside.
+            const QTransform display = page->displayTransform();
+            const QSizeF view = viewSizeFor(size, s);
+            const QSizeF content = size * s + QSizeF(2 * margin, 2 * margin);
+            const QPointF middle = display.map(ahead.place->centre) * s;
+            const double x = std::clamp(double(qRound(margin + middle.x() - view.width() / 2)), 0.0,
+                                        std::max(0.0, std::ceil(content.width() - view.width() - 0.01)));
+            const double y = std::clamp(double(qRound(margin + middle.y() - view.height() / 2)), 0.0,
+                                        std::max(0.0, std::ceil(content.height() - view.height() - 0.01)));
+            const QRectF visible((x - margin) / s, (y - margin) / s, view.width() / s, view.height() / s);
+            const double dx = 0.75 * visible.width(), dy = 0.75 * visible.height();
+            const QRectF region =
+                display.inverted().mapRect(visible.adjusted(-dx, -dy, dx, dy)).intersected(page->cropBox());
+            if (!region.isEmpty())
+                wanted.append(PageRenderer::Ahead{ahead.page, dpi, region});
         }
     }
     if (m_renderer)
@@ -204,10 +228,15 @@ QSizeF RegionView::viewSize() const
     // The viewport as it will be once the scroll bars the content needs are
     // shown: the scroll area lays them out later, and the page must not
     // jump when it does.
-    const QSizeF area = contentsRect().size();
     if (m_page < 0)
-        return area;
-    const QSizeF content = m_displaySize * scale() + QSizeF(2 * margin, 2 * margin);
+        return contentsRect().size();
+    return viewSizeFor(m_displaySize, scale());
+}
+
+QSizeF RegionView::viewSizeFor(const QSizeF& displaySize, double scale) const
+{
+    const QSizeF area = contentsRect().size();
+    const QSizeF content = displaySize * scale + QSizeF(2 * margin, 2 * margin);
     const double barWidth = verticalScrollBar()->sizeHint().width();
     const double barHeight = horizontalScrollBar()->sizeHint().height();
     bool vertical = content.height() > area.height() + 0.01;
@@ -291,6 +320,28 @@ void RegionView::setZoom(double zoom, const QPointF& anchor)
     scheduleRender();
 }
 
+double RegionView::framingZoom(const QSizeF& displaySize, const QRectF& shown) const
+{
+    const QRectF wanted = shown.adjusted(-shown.width() * frameRoom, -shown.height() * frameRoom,
+                                         shown.width() * frameRoom, shown.height() * frameRoom);
+    // Room left once both scroll bars show, as they do when zoomed in.
+    const QSizeF area = contentsRect().size() - QSizeF(verticalScrollBar()->sizeHint().width(),
+                                                       horizontalScrollBar()->sizeHint().height());
+    const double s = std::min(area.width() / wanted.width(), area.height() / wanted.height());
+    return std::clamp(s / fitScaleFor(displaySize), 1.0, maxZoom);
+}
+
+RegionView::Place RegionView::framing(int index, const QRectF& userRect) const
+{
+    Place place;
+    const std::optional<PdfPage> page = m_document ? m_document->page(index) : std::nullopt;
+    if (!page || userRect.isEmpty() || fitScaleFor(page->displaySize()) <= 0)
+        return place;
+    place.zoom = framingZoom(page->displaySize(), page->displayTransform().mapRect(userRect.normalized()));
+    place.centre = userRect.normalized().center();
+    return place;
+}
+
 RegionView::Place RegionView::place() const
 {
     Place place;
@@ -360,13 +411,7 @@ void RegionView::frame(const QRectF& userRect)
     if (m_page < 0 || fit <= 0 || userRect.isEmpty())
         return;
     const QRectF shown = m_display.mapRect(userRect.normalized());
-    const QRectF wanted = shown.adjusted(-shown.width() * frameRoom, -shown.height() * frameRoom,
-                                         shown.width() * frameRoom, shown.height() * frameRoom);
-    // Room left once both scroll bars show, as they do when zoomed in.
-    const QSizeF area = contentsRect().size() - QSizeF(verticalScrollBar()->sizeHint().width(),
-                                                       horizontalScrollBar()->sizeHint().height());
-    const double s = std::min(area.width() / wanted.width(), area.height() / wanted.height());
-    m_zoom = std::clamp(s / fit, 1.0, maxZoom);
+    m_zoom = framingZoom(m_displaySize, shown);
     updateScrollBars();
     // The rectangle's middle in the middle of the view.
     const QPointF middle = shown.center() * scale();

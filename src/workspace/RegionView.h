@@ -110,10 +110,6 @@ public:
     void showPage(int index);
     // The zero-based index of the page shown, or -1.
     int currentPage() const { return m_page; }
-    // Has `pages` rendered ahead, most likely first, as showPage() would
-    // show them (fitted to the view), so that showing one of them next
-    // finds its image ready. Replaces the previous list.
-    void renderAhead(const QList<int>& pages);
 
     // The outlines to draw; only those of the shown page appear.
     void setOutlines(const QList<PageOutline>& outlines);
@@ -148,6 +144,9 @@ public:
         QPointF centre;
     };
     Place place() const;
+    // The place frame(userRect) would give page `index` (of the shown
+    // document) in the view as it is now.
+    Place framing(int index, const QRectF& userRect) const;
     // Zooms to `place.zoom` and scrolls `place.centre` to the middle of
     // the view (as near as the page's edges allow); counts as placed by the
     // user.
@@ -156,6 +155,18 @@ public:
     // commands, the scroll bars) since it was shown, or restorePlace() put
     // back a place the user had chosen.
     bool placedByUser() const { return m_placedByUser; }
+
+    // A page to have rendered ahead: shown fitted, or at `place` when it
+    // will open there (its group's place, or framed on its regions).
+    struct AheadPage
+    {
+        int page = -1;
+        std::optional<Place> place;
+    };
+    // Has `pages` rendered ahead, most likely first, as showing them would
+    // render them, so that showing one of them next finds its image ready.
+    // Replaces the previous list.
+    void renderAhead(const QList<AheadPage>& pages);
 
     // The view's zoom commands, each with its standard shortcut, in menu
     // order: "Zoom in" (Ctrl++), "Zoom out" (Ctrl+-), "Fit page" (Ctrl+0),
@@ -201,6 +212,11 @@ private:
     double fitScale() const;
     double fitScaleFor(const QSizeF& displaySize) const;
     QSizeF viewSize() const;
+    // viewSize() for a page of `displaySize` shown at `scale`.
+    QSizeF viewSizeFor(const QSizeF& displaySize, double scale) const;
+    // The zoom frame() gives a rectangle `shown` (display space) of a page
+    // of `displaySize`.
+    double framingZoom(const QSizeF& displaySize, const QRectF& shown) const;
     QPointF pageOffset() const;
     QTransform displayToViewport() const;
     bool onPage(const QPointF& viewportPoint) const;

@@ -108,6 +108,28 @@ class PageRendererTest : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(renderer.isKept(1, 400) && renderer.isKept(2, 400), 60000);
     }
 
+    // A zoomed page view asks for the part around what it shows; an image
+    // of a larger part, made ahead, serves it.
+    void aLargerPartServesAPartInsideIt()
+    {
+        PageRenderer renderer;
+        renderer.setSource(threePages(QStringLiteral("Z")));
+        const QRectF around(40, 300, 300, 250);
+        renderer.renderAhead({{1, 150, around}});
+        QTRY_VERIFY_WITH_TIMEOUT(renderer.isKept(1, 150, around), 30000);
+        const QRectF inside(60, 350, 200, 150);
+        QVERIFY(renderer.isKept(1, 150, inside));
+        QVERIFY(!renderer.isKept(1, 150, inside.translated(150, 0))); // reaches outside it
+        QVERIFY(!renderer.isKept(1, 151, inside));
+        QVERIFY(!renderer.isKept(2, 150, inside));
+        const auto shown = delivered(renderer, renderer.request(0, 1, 150, inside));
+        QVERIFY(shown && shown->kept);
+        QCOMPARE(shown->region, around);
+        // The larger part's pixels, to the pixel.
+        QVERIFY(std::abs(shown->image.width() - 300 * 150 / 72.0) <= 1);
+        QVERIFY(std::abs(shown->image.height() - 250 * 150 / 72.0) <= 1);
+    }
+
     void aNewSourceDropsWhatWasKept()
     {
         PageRenderer renderer;
@@ -148,6 +170,32 @@ class PageRendererTest : public QObject
         QVERIFY(next->kept);
         QTRY_VERIFY(app.pdf->hasImage());
         QCOMPARE(app.pdf->imageThread(), renderer->thread());
+    }
+
+    // With the group's regions set, its pages open framed on them: the next
+    // row's page is made ahead as it will open, zoomed.
+    void theNextRowIsMadeAheadAsItWillOpen()
+    {
+        AppDriver driver;
+        QVERIFY(driver.open(TestPaths::samplePath()));
+        App& app = *driver.app;
+        app.pdf->selected(Fixtures::sampleNumberRegion(0), 0);
+        app.pdf->selected(Fixtures::sampleTitleRegion(0), 0);
+        app.table->selectRow(1);
+        QTRY_VERIFY_WITH_TIMEOUT(app.pdf->currentPage() == 1 && app.pdf->hasImage(), 30000);
+        QVERIFY(app.pdf->zoom() > 2);
+        PageRenderer* renderer = app.pdf->renderer();
+        std::optional<PageRenderer::Result> next;
+        connect(renderer, &PageRenderer::rendered, this, [&](const PageRenderer::Result& r) {
+            if (r.page == 2)
+                next = r;
+        });
+        // Shown once the work ahead is done.
+        QTRY_VERIFY_WITH_TIMEOUT(renderer->idle(), 30000);
+        app.table->selectRow(2);
+        QTRY_VERIFY_WITH_TIMEOUT(next.has_value(), 30000);
+        QVERIFY(next->kept);
+        QVERIFY(app.pdf->zoom() > 2);
     }
 };
 

@@ -416,7 +416,9 @@ private Q_SLOTS:
         QList<QRectF> adjustedTo;
         QList<QRectF> drawn;
         view->selected = [&](const QRectF& rect, int) { drawn.append(rect); };
-        // Without the hook, a drag that begins on an outline draws a new region.
+        // Without the hook (the window sets one), a drag that begins on an
+        // outline draws a new region.
+        view->adjusted = nullptr;
         const QPoint middle = shown.center().toPoint();
         QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, middle);
         QTest::mouseMove(port, middle + QPoint(30, 20));
