@@ -13,13 +13,14 @@
 //   bench_window --pages --logo [--dwell MS]
 //
 // prints instead, for any set, how long a page change takes to show the
-// page's image at the fitted zoom: cold (each page's first showing, pages
+// page's image: cold at the fitted zoom (each page's first showing, pages
 // visited four apart so that nothing was rendered ahead for them), and in
 // review order (row after row of the table, the reviewer staying MS
 // milliseconds, 2000 by default, on each row). When the set has regions
-// (JSON, else "<FILE without .pdf>.regions-careful.json" beside it), the
-// review panel is opened on each row and the time until both its crops
-// show is printed as well. --logo measures a generated set whose sheets
+// (JSON, else "<FILE without .pdf>.regions-careful.json" beside it), they
+// are applied for the review, so that pages open framed on them as a
+// reviewer sees them, and the review panel is opened on each row and the
+// time until both its crops show is printed as well. --logo measures a generated set whose sheets
 // draw one large logo image 120 times (with its title-block regions).
 //
 //   bench_window --zoom
@@ -358,7 +359,8 @@ bool pageFigures(const QString& file, QString regions, int dwellMs, int limit)
     StallMeter meter;
     std::vector<double> cold;
     {
-        std::unique_ptr<App> app = openWindow(file, regions, scratch.path());
+        // Without regions, so that every page shows fitted.
+        std::unique_ptr<App> app = openWindow(file, QString(), scratch.path());
         if (!app)
             return false;
         const int n = std::min(limit, int(app->rows.size()));
@@ -404,9 +406,9 @@ bool pageFigures(const QString& file, QString regions, int dwellMs, int limit)
         }
         meter.take("review order");
     }
-    out() << "  cold page change: " << figures(cold, 1e9, 600) << "\n";
-    out() << "  page change in review order, " << dwellMs << " ms on each row: " << figures(review, 100, 300)
-          << "\n";
+    out() << "  cold page change, fitted: " << figures(cold, 1e9, 600) << "\n";
+    out() << "  page change in review order, " << dwellMs << " ms on each row"
+          << (regions.isEmpty() ? ", fitted: " : ", framed on the regions: ") << figures(review, 100, 300) << "\n";
     if (!regions.isEmpty())
         out() << "  review panel crops in review order: " << figures(crops, 100, 300) << "\n";
     out().flush();

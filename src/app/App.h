@@ -193,6 +193,15 @@ public:
     // Where showPage(page) would place that page, coming from the shown
     // one: a place, or nothing for the fitted page.
     std::optional<RegionView::Place> openingPlace(int page) const;
+    // Has the pages next to `index` in the table's order rendered ahead as
+    // they will open, with their review panel crops.
+    void renderAheadFrom(int index);
+    // The crops the review panel, at the size it last had, asks for on
+    // `page`; none before the panel has shown a crop.
+    QList<PageRenderer::Ahead> cropsAhead(int page) const;
+    // Takes the open panel's crop view sizes and, when they are new,
+    // renders ahead with them.
+    void noteReviewCrops();
     void clearHighlights();
     void showPage(int index);
     void selectRegion(const QRectF& rect, int page);
@@ -214,6 +223,14 @@ public:
     // Where the user last had the review panel (frame position and size):
     // a new panel opens there rather than centred.
     std::optional<QRect> reviewPanelPlace;
+    // The review panel's crop views as they last showed a crop.
+    struct CropSizes
+    {
+        QSizeF number;
+        QSizeF title;
+        double pixelRatio = 1;
+    };
+    std::optional<CropSizes> reviewCrops;
 
     // --- Region files and suggestions ---------------------------------------
     // "Save regions…" and "Apply regions…" (src/workspace/RegionFiles.cpp):

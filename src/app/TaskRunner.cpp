@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 #include "MonoProgress.h"
+#include "RegionReviewPanel.h"
 #include "SerialWorker.h"
 #include "Toolkit.h"
 
@@ -134,6 +135,12 @@ void App::closeReviewPanel()
         reviewPanelPlace = QRect(reviewPanel->pos(), reviewPanel->size());
         reviewPanel->close();
         reviewPanel->deleteLater();
+        // Its crops still on their way are not wanted any more (a panel
+        // opened next asks on the same channels).
+        if (PageRenderer* renderer = pdf ? pdf->renderer() : nullptr) {
+            renderer->cancel(RegionReviewPanel::numberChannel);
+            renderer->cancel(RegionReviewPanel::titleChannel);
+        }
     }
     reviewPanel = nullptr;
 }

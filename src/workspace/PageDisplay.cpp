@@ -94,13 +94,7 @@ void App::showPage(int index)
         pdf->restorePlace(groupPlaces.value(*group));
     else if (another && regions.complete())
         pdf->zoomToRegions();
-    // A reviewer steps through the table's rows (one a page, in page
-    // order): the next rows' pages, and the previous one, are rendered as
-    // they will open while this one is looked at.
-    QList<RegionView::AheadPage> ahead;
-    for (int next : {index + 1, index - 1, index + 2})
-        ahead.append(RegionView::AheadPage{next, openingPlace(next)});
-    pdf->renderAhead(ahead);
+    renderAheadFrom(index);
 
     const QString detail =
         noTextPages.contains(index)
@@ -111,6 +105,66 @@ void App::showPage(int index)
                   "position.");
     pageNotice->setText(QStringLiteral("Page ") + QString::number(index + 1) + detail);
     refreshControls();
+}
+
+void App::renderAheadFrom(int index)
+{
+    // A reviewer steps through the table's rows (one a page, in page
+    // order): the next rows' pages, and the previous one, are rendered as
+    // they will open while this one is looked at, with the review panel's
+    // crops of them once the panel has been open.
+    QList<PageRenderer::Ahead> wanted;
+    for (int next : {index + 1, index - 1, index + 2}) {
+        if (const std::optional<PageRenderer::Ahead> page = pdf->aheadFor(RegionView::AheadPage{next, openingPlace(next)}))
+            wanted.append(*page);
+        wanted.append(cropsAhead(next));
+    }
+    if (PageRenderer* renderer = pdf->renderer())
+        renderer->renderAhead(wanted);
+}
+
+QList<PageRenderer::Ahead> App::cropsAhead(int page) const
+{
+    if (!reviewCrops || !document)
+        return {};
+    const std::optional<PdfPage> shown = document->page(page);
+    if (!shown)
+        return {};
+    // As the panel's crop views of that size will ask for them.
+    QList<PageRenderer::Ahead> crops;
+    const auto add = [&](const std::optional<Region>& region, const QSizeF& viewSize) {
+        if (!region)
+            return;
+        const QRectF part = region->normalized().intersected(shown->cropBox());
+        const double dpi = RegionCropView::dpiFor(viewSize, shown->displayTransform().mapRect(part).size(),
+                                                  reviewCrops->pixelRatio);
+        if (!part.isEmpty() && dpi > 0)
+            crops.append(PageRenderer::Ahead{page, dpi, part});
+    };
+    const PageRegions regions = pairFor(page);
+    add(regions.number, reviewCrops->number);
+    add(regions.title, reviewCrops->title);
+    return crops;
+}
+
+void App::noteReviewCrops()
+{
+    auto* panel = qobject_cast<RegionReviewPanel*>(reviewPanel.data());
+    if (!panel)
+        return;
+    CropSizes sizes;
+    if (panel->numberCrop())
+        sizes.number = panel->numberCrop()->size();
+    if (panel->titleCrop())
+        sizes.title = panel->titleCrop()->size();
+    sizes.pixelRatio = panel->devicePixelRatioF();
+    if (sizes.number.isEmpty() && sizes.title.isEmpty())
+        return;
+    const bool changed = !reviewCrops || reviewCrops->number != sizes.number ||
+                         reviewCrops->title != sizes.title || reviewCrops->pixelRatio != sizes.pixelRatio;
+    reviewCrops = sizes;
+    if (changed)
+        renderAheadFrom(activePage);
 }
 
 std::optional<RegionView::Place> App::openingPlace(int page) const
@@ -251,22 +305,13 @@ void App::inspectRegions()
     // Before any test, so that pressing the button while busy still closes
     // an open panel.
     closeReviewPanel();
-    if (busy() || !sourceData || !document)
+    if (busy() || !document || !pdf->renderer())
         return;
-    // A document of its own from the source bytes, opened before anything
-    // is shown: when it cannot be opened, or has no such page, there is no
-    // panel (rather than one whose crops never fill in). Only the structure
-    // is read here (milliseconds even for a large set); the panel's
-    // renderer opens its own copy for the images.
-    const std::unique_ptr<PdfDocument> fresh = PdfDocument::open(*sourceData);
-    if (!fresh || fresh->isLocked())
-        return;
-    const std::optional<PdfPage> page = fresh->page(activePage);
+    const std::optional<PdfPage> page = document->page(activePage);
     if (!page)
         return;
 
     RegionReviewPanel::Content content;
-    content.source = *sourceData;
     content.page = activePage;
     content.cropBox = page->cropBox();
     content.displayTransform = page->displayTransform();
@@ -286,9 +331,15 @@ void App::inspectRegions()
     content.outlinedText = outlinedPages.contains(activePage);
     content.reasons = edgeReasons.value(activePage);
 
-    auto* panel = new RegionReviewPanel(content, window.get());
+    auto* panel = new RegionReviewPanel(content, pdf->renderer(), window.get());
     reviewPanel = panel;
     connect(panel, &RegionReviewPanel::stepRequested, this, &App::stepReviewPanel);
+    // Once a crop shows, the crop views' size is known: the next rows'
+    // crops of that size are rendered ahead.
+    for (RegionCropView* crop : {panel->numberCrop(), panel->titleCrop()}) {
+        if (crop)
+            connect(crop, &RegionCropView::imageArrived, this, &App::noteReviewCrops);
+    }
     panel->present(reviewPanelPlace);
 }
 

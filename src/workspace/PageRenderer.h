@@ -94,7 +94,7 @@ public:
     bool idle() const;
 
     // How many images are kept at most, and how many bytes they may take.
-    static constexpr int keptImages = 8;
+    static constexpr int keptImages = 16;
     static constexpr qint64 keptBytes = 128LL * 1024 * 1024;
 
     // The render thread, for tests that check where images are made.

@@ -41,6 +41,14 @@ QRectF RegionCropView::imageRect() const
     return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
+double RegionCropView::dpiFor(const QSizeF& viewSize, const QSizeF& shownSize, double devicePixelRatio)
+{
+    if (shownSize.isEmpty() || viewSize.isEmpty())
+        return 0;
+    const double s = std::min(viewSize.width() / shownSize.width(), viewSize.height() / shownSize.height());
+    return 72 * std::min(s * devicePixelRatio, maxPixelsPerPoint);
+}
+
 void RegionCropView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -84,9 +92,7 @@ void RegionCropView::requestRender()
     const QRectF target = imageRect();
     if (!m_renderer || target.isEmpty() || !isVisible())
         return;
-    const double pixelsPerPoint =
-        std::min(target.width() / m_shownSize.width() * devicePixelRatioF(), maxPixelsPerPoint);
-    const double dpi = 72 * pixelsPerPoint;
+    const double dpi = dpiFor(size(), m_shownSize, devicePixelRatioF());
     if (dpi == m_requestedDpi)
         return;
     m_requestedDpi = dpi;

@@ -33,6 +33,12 @@ class RegionCropView : public QWidget
     // Where the image is drawn, in widget coordinates; empty when nothing
     // can be shown.
     QRectF imageRect() const;
+    // The resolution a view of `viewSize` (device-independent pixels, at
+    // `devicePixelRatio`) asks for a part of `shownSize` (points, as
+    // displayed): the part scaled to fit, finer than 50 pixels a point
+    // never.
+    static double dpiFor(const QSizeF& viewSize, const QSizeF& shownSize, double devicePixelRatio);
+
     // The last image received, and the thread that rendered it.
     const QImage& image() const { return m_image; }
     QThread* imageThread() const { return m_imageThread; }

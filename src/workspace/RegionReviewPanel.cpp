@@ -22,7 +22,7 @@ QLabel* wrapping(const QString& text, QWidget* parent)
 }
 } // namespace
 
-RegionReviewPanel::RegionReviewPanel(const Content& content, QWidget* parent)
+RegionReviewPanel::RegionReviewPanel(const Content& content, PageRenderer* renderer, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::WindowMaximizeButtonHint),
       m_content(content)
@@ -41,8 +41,7 @@ RegionReviewPanel::RegionReviewPanel(const Content& content, QWidget* parent)
     resize(900, 590);
     setMinimumSize(760, 500);
 
-    m_renderer = new PageRenderer(this);
-    m_renderer->setSource(content.source);
+    m_renderer = renderer;
 
     auto* stack = new QVBoxLayout(this);
     stack->setSpacing(12);
@@ -52,11 +51,11 @@ RegionReviewPanel::RegionReviewPanel(const Content& content, QWidget* parent)
     auto* regionRow = new QHBoxLayout;
     regionRow->setSpacing(18);
     regionRow->addWidget(
-        column(QStringLiteral("Number"), content.regions.number, content.numberValue, 0, m_numberCrop,
+        column(QStringLiteral("Number"), content.regions.number, content.numberValue, numberChannel, m_numberCrop,
                m_numberHighlights),
         1);
     regionRow->addWidget(
-        column(QStringLiteral("Title"), content.regions.title, content.titleValue, 1, m_titleCrop,
+        column(QStringLiteral("Title"), content.regions.title, content.titleValue, titleChannel, m_titleCrop,
                m_titleHighlights),
         1);
     stack->addLayout(regionRow, 1);

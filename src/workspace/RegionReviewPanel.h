@@ -8,10 +8,11 @@
 // refreshed; the application closes and releases it whenever the page is
 // shown again or a value changes. Its close button only hides it.
 //
-// Crops come from the panel's own PageRenderer: a render thread with its
-// own document opened from the source bytes, so neither the displayed
-// document (with its outlines) nor the main thread takes part. The panel
-// appears at once; the crops fill in when they arrive.
+// Crops come from the page view's PageRenderer, on channels of their own
+// (numberChannel, titleChannel): its render thread and document, so the
+// main thread takes no part, and crops rendered ahead for the next rows
+// are there when the panel opens on them. The panel appears at once; the
+// crops fill in when they arrive.
 //
 // Main thread only.
 
@@ -39,7 +40,6 @@ class RegionReviewPanel : public QWidget
     // What the panel shows, taken when it opens.
     struct Content
     {
-        QByteArray source;           // the source PDF's bytes (shared, not copied)
         int page = 0;                // zero-based page index
         QRectF cropBox;              // the page's crop box, user space
         QTransform displayTransform; // user space → displayed page (rotation applied)
@@ -52,9 +52,13 @@ class RegionReviewPanel : public QWidget
         QList<EdgeReason> reasons;   // why the page's reading warns, if it did
     };
 
-    // A top-level panel over `parent`, which owns it. Not shown until
-    // present().
-    RegionReviewPanel(const Content& content, QWidget* parent);
+    // The renderer's channels of the two crops (the page view uses 0).
+    static constexpr int numberChannel = 1;
+    static constexpr int titleChannel = 2;
+
+    // A top-level panel over `parent`, which owns it, with crops from
+    // `renderer`, which outlives it. Not shown until present().
+    RegionReviewPanel(const Content& content, PageRenderer* renderer, QWidget* parent);
     ~RegionReviewPanel() override;
 
     // Puts the panel at `place` (a frame geometry the user gave an earlier

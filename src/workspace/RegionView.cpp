@@ -172,50 +172,44 @@ double RegionView::fitScaleFor(const QSizeF& displaySize) const
     return std::max(s, 1e-3);
 }
 
-void RegionView::renderAhead(const QList<AheadPage>& pages)
+std::optional<PageRenderer::Ahead> RegionView::aheadFor(const AheadPage& ahead) const
 {
-    QList<PageRenderer::Ahead> wanted;
-    if (m_document && m_renderer && viewport()->width() > 0 && viewport()->height() > 0) {
-        for (const AheadPage& ahead : pages) {
-            const std::optional<PdfPage> page = m_document->page(ahead.page);
-            if (!page || ahead.page == m_page)
-                continue;
-            const QSizeF size = page->displaySize();
-            const double fit = fitScaleFor(size);
-            const double zoom = ahead.place ? std::clamp(ahead.place->zoom, 1.0, maxZoom) : 1.0;
-            // As requestRender() asks for the page at that zoom, so the
-            // image rendered ahead is the one it will ask for.
-            const double s = fit * zoom;
-            const double pixelsPerPoint = s * viewport()->devicePixelRatioF();
-            const double dpi = 72 * pixelsPerPoint;
-            if (size.width() * size.height() * pixelsPerPoint * pixelsPerPoint <= maxImagePixels) {
-                wanted.append(PageRenderer::Ahead{ahead.page, dpi, QRectF()});
-                continue;
-            }
-            if (!ahead.place)
-                continue;
-            // Zoomed in: the part requestRender() will ask for once the
-            // place's middle is scrolled to the middle of the view (as near
-            // as the page's edges allow), with a quarter of a view more on
-            // every side, so that rounding still finds it inside.
-            const QTransform display = page->displayTransform();
-            const QSizeF view = viewSizeFor(size, s);
-            const QSizeF content = size * s + QSizeF(2 * margin, 2 * margin);
-            const QPointF middle = display.map(ahead.place->centre) * s;
-            const double x = std::clamp(double(qRound(margin + middle.x() - view.width() / 2)), 0.0,
-                                        std::max(0.0, std::ceil(content.width() - view.width() - 0.01)));
-            const double y = std::clamp(double(qRound(margin + middle.y() - view.height() / 2)), 0.0,
-                                        std::max(0.0, std::ceil(content.height() - view.height() - 0.01)));
-            const QRectF visible((x - margin) / s, (y - margin) / s, view.width() / s, view.height() / s);
-            const double dx = 0.75 * visible.width(), dy = 0.75 * visible.height();
-            const QRectF region =
-                display.inverted().mapRect(visible.adjusted(-dx, -dy, dx, dy)).intersected(page->cropBox());
-            if (!region.isEmpty())
-                wanted.append(PageRenderer::Ahead{ahead.page, dpi, region});
-        }
-    }
-    if (m_renderer)
-        m_renderer->renderAhead(wanted);
+    if (!m_document || viewport()->width() <= 0 || viewport()->height() <= 0 || ahead.page == m_page)
+        return std::nullopt;
+    const std::optional<PdfPage> page = m_document->page(ahead.page);
+    if (!page)
+        return std::nullopt;
+    const QSizeF size = page->displaySize();
+    const double fit = fitScaleFor(size);
+    const double zoom = ahead.place ? std::clamp(ahead.place->zoom, 1.0, maxZoom) : 1.0;
+    // As requestRender() asks for the page at that zoom, so the image
+    // rendered ahead is the one it will ask for.
+    const double s = fit * zoom;
+    const double pixelsPerPoint = s * viewport()->devicePixelRatioF();
+    const double dpi = 72 * pixelsPerPoint;
+    if (size.width() * size.height() * pixelsPerPoint * pixelsPerPoint <= maxImagePixels)
+        return PageRenderer::Ahead{ahead.page, dpi, QRectF()};
+    if (!ahead.place)
+        return std::nullopt;
+    // Zoomed in: the part requestRender() will ask for once the place's
+    // middle is scrolled to the middle of the view (as near as the page's
+    // edges allow), with a quarter of a view more on every side, so that
+    // rounding still finds it inside.
+    const QTransform display = page->displayTransform();
+    const QSizeF view = viewSizeFor(size, s);
+    const QSizeF content = size * s + QSizeF(2 * margin, 2 * margin);
+    const QPointF middle = display.map(ahead.place->centre) * s;
+    const double x = std::clamp(double(qRound(margin + middle.x() - view.width() / 2)), 0.0,
+                                std::max(0.0, std::ceil(content.width() - view.width() - 0.01)));
+    const double y = std::clamp(double(qRound(margin + middle.y() - view.height() / 2)), 0.0,
+                                std::max(0.0, std::ceil(content.height() - view.height() - 0.01)));
+    const QRectF visible((x - margin) / s, (y - margin) / s, view.width() / s, view.height() / s);
+    const double dx = 0.75 * visible.width(), dy = 0.75 * visible.height();
+    const QRectF region =
+        display.inverted().mapRect(visible.adjusted(-dx, -dy, dx, dy)).intersected(page->cropBox());
+    if (region.isEmpty())
+        return std::nullopt;
+    return PageRenderer::Ahead{ahead.page, dpi, region};
 }
 
 double RegionView::scale() const

@@ -163,10 +163,11 @@ public:
         int page = -1;
         std::optional<Place> place;
     };
-    // Has `pages` rendered ahead, most likely first, as showing them would
-    // render them, so that showing one of them next finds its image ready.
-    // Replaces the previous list.
-    void renderAhead(const QList<AheadPage>& pages);
+    // The image showing `page` would ask the renderer for, to have it
+    // rendered ahead (PageRenderer::renderAhead) so that showing it next
+    // finds it ready; nothing when that cannot be told (a page zoomed in
+    // without a place) or there is no such page.
+    std::optional<PageRenderer::Ahead> aheadFor(const AheadPage& page) const;
 
     // The view's zoom commands, each with its standard shortcut, in menu
     // order: "Zoom in" (Ctrl++), "Zoom out" (Ctrl+-), "Fit page" (Ctrl+0),
