@@ -17,8 +17,12 @@ namespace {
 constexpr double margin = 8;
 constexpr double maxZoom = 16;
 // Above this many pixels the view renders only the visible part of the
-// page (a 2384×1684 pt sheet at 16× zoom would be a gigapixel image).
-constexpr double maxImagePixels = 24e6;
+// page and some around it (a 2384×1684 pt sheet at 16× zoom would be a
+// gigapixel image). A page framed on its title block is often just under
+// 24 million pixels whole, 40 times what the view shows: rendering it
+// whole took seconds on heavy sheets, and kept images of that size leave
+// room for only three.
+constexpr double maxImagePixels = 4e6;
 // Converted drag points are kept to a millionth of a point: the inverse
 // transform's round-off (around 1e-13 pt) would otherwise decide whether a
 // drag of exactly 3 points passes the "larger than 3 points" rule.
