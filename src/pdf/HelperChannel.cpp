@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -218,7 +219,18 @@ bool HelperChannel::start()
     m_pid = pid;
     m_socket = pair[0];
     m_control = static_cast<HelperWire::Control*>(map);
+    if (m_nice != 0)
+        ::setpriority(PRIO_PROCESS, id_t(m_pid), m_nice);
     return true;
+}
+
+void HelperChannel::setNice(int nice)
+{
+    m_nice = nice;
+    // Raising a process's nice value needs no privilege; a failure leaves
+    // it at the usual priority, which is still correct.
+    if (m_pid > 0)
+        ::setpriority(PRIO_PROCESS, id_t(m_pid), m_nice);
 }
 
 void HelperChannel::stop()

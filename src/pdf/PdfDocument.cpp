@@ -84,6 +84,13 @@ bool PdfDocument::Impl::loadIn(HelperChannel& channel)
     return answer.outcome == HelperChannel::Outcome::Ok && in.get(count) && count == int(pages.size());
 }
 
+std::unique_ptr<HelperChannel> PdfDocument::Impl::channelOver(std::shared_ptr<SharedSource> source) const
+{
+    auto channel = std::make_unique<HelperChannel>(std::move(source));
+    channel->setNice(helperNice);
+    return channel;
+}
+
 bool PdfDocument::Impl::switchToRepair()
 {
     if (usingRepair || !textSource)
@@ -94,7 +101,7 @@ bool PdfDocument::Impl::switchToRepair()
         textSource->repaired([&original] { return PdfInternal::repairedCopy(original); });
     if (!repaired)
         return false;
-    auto channel = std::make_unique<HelperChannel>(repaired);
+    auto channel = channelOver(repaired);
     if (!loadIn(*channel))
         return false;
     textSource = std::move(repaired);
@@ -112,7 +119,7 @@ bool PdfDocument::Impl::ensurePoppler()
     textSource = SharedSource::forBytes(bytes);
     if (!textSource)
         return false;
-    helper = std::make_unique<HelperChannel>(textSource);
+    helper = channelOver(textSource);
     if (!loadIn(*helper) && !switchToRepair())
         return false;
     textLayerState = TextLayerState::Loaded;
@@ -153,7 +160,7 @@ HelperChannel* PdfDocument::Impl::displayChannel(double pixelsPerPoint)
                 limit, [&original, limit] { return PdfInternal::displayCopy(original, limit); });
             if (!source)
                 return nullptr;
-            auto channel = std::make_unique<HelperChannel>(source);
+            auto channel = channelOver(source);
             if (!loadIn(*channel))
                 return nullptr;
             copy.helper = std::move(channel);
@@ -163,6 +170,17 @@ HelperChannel* PdfDocument::Impl::displayChannel(double pixelsPerPoint)
         return copy.helper.get();
     }
     return nullptr;
+}
+
+void PdfDocument::runHelpersInBackground()
+{
+    d->helperNice = 10;
+    if (d->helper)
+        d->helper->setNice(d->helperNice);
+    for (Impl::DisplayCopy& copy : d->displayCopies) {
+        if (copy.helper)
+            copy.helper->setNice(d->helperNice);
+    }
 }
 
 void PdfDocument::useDisplayCopies(QList<double> pixelsPerPoint)

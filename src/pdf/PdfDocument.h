@@ -141,6 +141,12 @@ public:
     // list turns copies off.
     void useDisplayCopies(QList<double> pixelsPerPoint);
 
+    // This document's helper processes run behind everything at the usual
+    // CPU priority (nice 10): for work done while a person waits on the
+    // window, such as page images, so that on a busy machine the window's
+    // own thread comes first. Now and for helpers started later.
+    void runHelpersInBackground();
+
     // Internal state, shared with PdfPage; defined privately in src/pdf.
     struct Impl;
     Impl& impl() const { return *d; }

@@ -378,8 +378,11 @@ void PageRenderer::run()
                 // Large images reduced for a page fitted to the view (up to
                 // one pixel a point), and for the review panel's crops and
                 // moderate zoom (four); finer renders use the original.
-                if (document)
+                if (document) {
                     document->useDisplayCopies({1, 4});
+                    // The window's thread comes before its page images.
+                    document->runHelpersInBackground();
+                }
             }
             documentSource = sourceId;
         }

@@ -13,10 +13,15 @@
 #include "SourceFile.h"
 #include "Workflow.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 
+#include <functional>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +59,41 @@ QString readMessage(const QByteArray& bytes, int page)
         return e.message();
     }
     return QString();
+}
+
+// The nice values of this process's child processes, by process id.
+QMap<int, int> childNices()
+{
+    QMap<int, int> nices;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const int pid = entry.toInt(&number);
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // After the command's closing parenthesis: state, parent, … and the
+        // nice value as the 17th.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 16 && fields[1].toInt() == int(::getpid()))
+            nices.insert(pid, fields[16].toInt());
+    }
+    return nices;
+}
+
+// The nice values of the helpers started while `work` ran.
+QList<int> helpersStartedBy(const std::function<void()>& work)
+{
+    const QMap<int, int> before = childNices();
+    work();
+    const QMap<int, int> after = childNices();
+    QList<int> started;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        if (!before.contains(it.key()))
+            started.append(it.value());
+    }
+    return started;
 }
 
 } // namespace
@@ -207,6 +247,31 @@ private Q_SLOTS:
         bool failed = false;
         QVERIFY(document->page(1)->render(36, {}, &failed).isNull());
         QVERIFY(failed);
+    }
+
+    // Page images for the window are made behind everything at the usual
+    // priority; text and everything else at the caller's own.
+    void backgroundHelpersRunBehind()
+    {
+        const QByteArray bytes = threeSheets();
+        std::unique_ptr<PdfDocument> shown;
+        const QList<int> images = helpersStartedBy([&] {
+            shown = PdfDocument::open(bytes);
+            shown->runHelpersInBackground();
+            QVERIFY(!shown->page(0)->render(36).isNull());
+        });
+        QVERIFY(!images.isEmpty());
+        for (int nice : images)
+            QCOMPARE(nice, 10);
+
+        std::unique_ptr<PdfDocument> read;
+        const QList<int> text = helpersStartedBy([&] {
+            read = PdfDocument::open(bytes);
+            QVERIFY(!read->page(0)->textLayer().failed());
+        });
+        QVERIFY(!text.isEmpty());
+        for (int nice : text)
+            QCOMPARE(nice, 0);
     }
 
     void missingHelperFailsCleanly()

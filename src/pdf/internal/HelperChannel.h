@@ -82,6 +82,11 @@ public:
     // cooperatively, after which the helper is killed.
     Answer call(HelperWire::Request kind, const QByteArray& payload, double seconds, const AbortCheck& abort);
 
+    // The helper's CPU priority as a nice value (0: as this process; 10:
+    // behind it and everything at the usual priority), now and for every
+    // helper started later.
+    void setNice(int nice);
+
 private:
     bool start();
     void stop();
@@ -92,4 +97,5 @@ private:
     int m_controlFd = -1;
     HelperWire::Control* m_control = nullptr;
     std::uint32_t m_ticket = 0;
+    int m_nice = 0;
 };

@@ -35,6 +35,10 @@ struct PdfDocument::Impl
     bool usingRepair = false;
     // The helper process that does this document's poppler work.
     std::unique_ptr<HelperChannel> helper;
+    // The nice value its helpers run at (PdfDocument::runHelpersInBackground).
+    int helperNice = 0;
+    // A channel over `source` at that priority.
+    std::unique_ptr<HelperChannel> channelOver(std::shared_ptr<SharedSource> source) const;
 
     // Display copies (see PdfDocument::useDisplayCopies), finest last: a
     // render at up to a copy's pixels a point comes from the first such
