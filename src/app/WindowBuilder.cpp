@@ -188,6 +188,16 @@ void App::buildWindow()
             return std::nullopt;
         return self->liveReadout.read(self->textLayers, page, rect, shown->cropBox());
     };
+    // Once the user has zoomed or scrolled and the view has settled, the
+    // next rows' pages are made ahead at the new place, where they will open.
+    auto* aheadTimer = new QTimer(this);
+    aheadTimer->setSingleShot(true);
+    aheadTimer->setInterval(300);
+    connect(aheadTimer, &QTimer::timeout, this, [self] {
+        if (self && self->pdf->placedByUser())
+            self->renderAheadFrom(self->activePage);
+    });
+    connect(pdf, &RegionView::renderRequested, aheadTimer, qOverload<>(&QTimer::start));
     // The zoom commands as buttons above the page view (their keys are in
     // the View menu and the buttons' tooltips).
     auto* pagePane = new QWidget(split);

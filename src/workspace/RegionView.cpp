@@ -756,6 +756,7 @@ void RegionView::requestRender()
     m_requestedDpi = dpi;
     m_requestedRegion = region;
     m_renderer->request(0, m_page, dpi, region);
+    Q_EMIT renderRequested();
 }
 
 void RegionView::imageRendered(const PageRenderer::Result& result)

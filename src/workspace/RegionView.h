@@ -195,6 +195,9 @@ public:
 Q_SIGNALS:
     // An image of page `page` arrived; it was rendered on `producer`.
     void imageArrived(int page, QThread* producer);
+    // A new image of the shown page was asked for: the page was shown, or
+    // zoomed or scrolled past what the last image holds.
+    void renderRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

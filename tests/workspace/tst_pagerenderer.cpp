@@ -10,6 +10,7 @@
 #include "RegionView.h"
 #include "TestPaths.h"
 
+#include <QAction>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QThread>
@@ -196,6 +197,21 @@ class PageRendererTest : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(next.has_value(), 30000);
         QVERIFY(next->kept);
         QVERIFY(app.pdf->zoom() > 2);
+
+        // Zoomed further by the user: once the view settles, the next row is
+        // made ahead at the new place.
+        app.pdf->zoomActions().first()->trigger(); // "Zoom in"
+        QVERIFY(app.pdf->placedByUser());
+        QTest::qWait(400);
+        QTRY_VERIFY_WITH_TIMEOUT(renderer->idle(), 30000);
+        std::optional<PageRenderer::Result> third;
+        connect(renderer, &PageRenderer::rendered, this, [&](const PageRenderer::Result& r) {
+            if (r.page == 3)
+                third = r;
+        });
+        app.table->selectRow(3);
+        QTRY_VERIFY_WITH_TIMEOUT(third.has_value(), 30000);
+        QVERIFY(third->kept);
     }
 };
 
