@@ -315,10 +315,25 @@ void PageRenderer::run()
             leaveSpare(documentBytes, std::move(document));
     };
 
+    // The document's display copies are made once nothing else is asked
+    // for, so that the first zoomed page or crop does not wait for one.
+    bool copiesMade = false;
+
     for (;;) {
         Key key;
         QByteArray source;
         quint64 sourceId = 0;
+        bool makeCopies = false;
+        {
+            std::lock_guard guard(shared->lock);
+            makeCopies = document && !copiesMade && documentSource == shared->sourceId && !shared->stopping &&
+                         shared->pending.isEmpty() && !shared->nextAhead();
+        }
+        if (makeCopies) {
+            copiesMade = true;
+            document->prepareDisplayCopies();
+            continue;
+        }
         {
             std::unique_lock guard(shared->lock);
             shared->wake.wait(guard, [&] {
@@ -372,14 +387,17 @@ void PageRenderer::run()
         }
         if (documentSource != sourceId) {
             leave();
+            copiesMade = false;
             documentBytes = source;
             if (!source.isEmpty() && !(document = takeSpare(source))) {
                 document = PdfDocument::open(source);
-                // Large images reduced for a page fitted to the view (up to
-                // one pixel a point), and for the review panel's crops and
-                // moderate zoom (four); finer renders use the original.
+                // Large images reduced for a large sheet fitted to the view
+                // (a quarter of a pixel a point), a smaller one fitted or a
+                // page framed on its title block (one), and for the review
+                // panel's crops and moderate zoom (four); finer renders use
+                // the original.
                 if (document) {
-                    document->useDisplayCopies({1, 4});
+                    document->useDisplayCopies({0.25, 1, 4});
                     // The window's thread comes before its page images.
                     document->runHelpersInBackground();
                 }
