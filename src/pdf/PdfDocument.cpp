@@ -172,12 +172,6 @@ HelperChannel* PdfDocument::Impl::displayChannel(double pixelsPerPoint)
     return nullptr;
 }
 
-void PdfDocument::prepareDisplayCopies()
-{
-    for (size_t i = 0; i < d->displayCopies.size(); ++i)
-        d->displayChannel(d->displayCopies[i].pixelsPerPoint);
-}
-
 void PdfDocument::runHelpersInBackground()
 {
     d->helperNice = 10;

@@ -141,11 +141,6 @@ public:
     // list turns copies off.
     void useDisplayCopies(QList<double> pixelsPerPoint);
 
-    // Makes now the display copies that useDisplayCopies() asked for and
-    // no render has made yet (the helpers they need included), so that the
-    // first render that uses one does not wait for it.
-    void prepareDisplayCopies();
-
     // This document's helper processes run behind everything at the usual
     // CPU priority (nice 10): for work done while a person waits on the
     // window, such as page images, so that on a busy machine the window's

@@ -315,25 +315,10 @@ void PageRenderer::run()
             leaveSpare(documentBytes, std::move(document));
     };
 
-    // The document's display copies are made once nothing else is asked
-    // for, so that the first zoomed page or crop does not wait for one.
-    bool copiesMade = false;
-
     for (;;) {
         Key key;
         QByteArray source;
         quint64 sourceId = 0;
-        bool makeCopies = false;
-        {
-            std::lock_guard guard(shared->lock);
-            makeCopies = document && !copiesMade && documentSource == shared->sourceId && !shared->stopping &&
-                         shared->pending.isEmpty() && !shared->nextAhead();
-        }
-        if (makeCopies) {
-            copiesMade = true;
-            document->prepareDisplayCopies();
-            continue;
-        }
         {
             std::unique_lock guard(shared->lock);
             shared->wake.wait(guard, [&] {
@@ -387,7 +372,6 @@ void PageRenderer::run()
         }
         if (documentSource != sourceId) {
             leave();
-            copiesMade = false;
             documentBytes = source;
             if (!source.isEmpty() && !(document = takeSpare(source))) {
                 document = PdfDocument::open(source);
