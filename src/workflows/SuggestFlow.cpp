@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QTableView>
 
+#include <utility>
+
 namespace {
 
 const QString cancelledText = QStringLiteral("Suggestion cancelled. Regions unchanged.");
@@ -41,6 +43,25 @@ QString described(const App::ShownSuggestion& shown)
                 QStringLiteral(" of ") + QString::number(found.pagesWithText) +
                 QStringLiteral(" pages looked at");
     return text + QLatin1Char('.');
+}
+
+// Runs `work` (a suggestion task's part on the worker); when it throws, the
+// task ends with the cancelled text or "Suggestion failed: " and the reason.
+template <typename Work> void endingOnError(App& app, Work&& work)
+{
+    try {
+        std::forward<Work>(work)();
+    } catch (const CancellationError&) {
+        app.deliver([&app] { app.finish(cancelledText); });
+    } catch (const TaskError& error) {
+        app.deliver([&app, message = error.message()] {
+            app.finish(QStringLiteral("Suggestion failed: ") + message);
+        });
+    } catch (const std::exception& error) {
+        app.deliver([&app, message = QString::fromUtf8(error.what())] {
+            app.finish(QStringLiteral("Suggestion failed: ") + message);
+        });
+    }
 }
 
 } // namespace
@@ -72,7 +93,7 @@ void App::suggestRegions()
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Suggesting regions\u2026"));
     // `this` stays valid for the job: the destructor waits for it.
     submit([this, data = *sourceData, layers = textLayers, pages, others, target, cancel] {
-        try {
+        endingOnError(*this, [&] {
             // Where nothing is found by itself (one sheet without captions,
             // a title block elsewhere), another group's block is carried over.
             const std::optional<RegionSuggestion::Suggestion> found = RegionSuggestion::suggestOrBorrow(
@@ -100,17 +121,7 @@ void App::suggestRegions()
                     QStringLiteral("Suggested regions are shown in grey. Use the suggestion to set them, or "
                                    "dismiss it."));
             });
-        } catch (const CancellationError&) {
-            deliver([this] { finish(cancelledText); });
-        } catch (const TaskError& error) {
-            deliver([this, message = error.message()] {
-                finish(QStringLiteral("Suggestion failed: ") + message);
-            });
-        } catch (const std::exception& error) {
-            deliver([this, message = QString::fromUtf8(error.what())] {
-                finish(QStringLiteral("Suggestion failed: ") + message);
-            });
-        }
+        });
     });
 }
 
@@ -156,7 +167,7 @@ void App::suggestAllGroups()
     const std::shared_ptr<WorkCancellation> cancel = begin(QStringLiteral("Suggesting regions\u2026"));
     // `this` stays valid for the job: the destructor waits for it.
     submit([this, data = *sourceData, layers = textLayers, groupPages, cancel] {
-        try {
+        endingOnError(*this, [&] {
             const RegionSuggestion::SetSuggestion found = RegionSuggestion::suggestSet(
                 data, groupPages, *cancel,
                 [this](int done, int total) { report(done, total, QStringLiteral("Suggesting")); }, layers);
@@ -183,17 +194,7 @@ void App::suggestAllGroups()
                 finish(QStringLiteral("Suggested regions are shown in grey. Use them all to set them, or "
                                       "dismiss them."));
             });
-        } catch (const CancellationError&) {
-            deliver([this] { finish(cancelledText); });
-        } catch (const TaskError& error) {
-            deliver([this, message = error.message()] {
-                finish(QStringLiteral("Suggestion failed: ") + message);
-            });
-        } catch (const std::exception& error) {
-            deliver([this, message = QString::fromUtf8(error.what())] {
-                finish(QStringLiteral("Suggestion failed: ") + message);
-            });
-        }
+        });
     });
 }
 
@@ -226,8 +227,8 @@ void App::useSuggestion()
                         numbered(QStringLiteral("group"), QStringLiteral("groups"), all.groups.keys()) +
                         (all.pages.isEmpty() ? QString()
                                              : QStringLiteral(" and ") + numbered(QStringLiteral("page"),
-                                                                                   QStringLiteral("pages"),
-                                                                                   all.pages.keys())) +
+                                                                                  QStringLiteral("pages"),
+                                                                                  all.pages.keys())) +
                         QStringLiteral(". Read all groups to update results."));
         return;
     }
